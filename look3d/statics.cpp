@@ -1,0 +1,23 @@
+/*
+ * The look of "Static" controls: the class test and the window procedure.
+ *
+ * Placeholder until the static painter lands: the procedure runs the opening
+ * steps common to every look procedure, answers L3M_IDENTIFY and passes every
+ * message on, so statics keep the system's drawing.
+ */
+#include "look3d_internal.h"
+
+int Look3dStaticTest(HWND, LONG, WORD, WORD, HWND)
+{
+    return 1;
+}
+
+LRESULT CALLBACK Look3dStaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result;
+    if (Look3dOpeningSteps(window, message, wParam, lParam, L3I_STATIC, &result))
+        return result;
+    if (message == L3M_IDENTIFY)
+        Look3dAnswerIdentify(lParam);
+    return Look3dPassOn(window, message, wParam, lParam, L3I_STATIC);
+}
