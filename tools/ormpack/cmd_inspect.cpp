@@ -1,0 +1,173 @@
+/*
+ * ormpack inspect: shows a packaged shell's settings record, read back
+ * through the same validation the shell runs at start-up, as text or as
+ * one JSON object.
+ */
+#include "ormpack.h"
+#include "shellfile.h"
+
+#include <stdio.h>
+#include <string.h>
+
+typedef struct BitName {
+    uint32_t bit;
+    const char *name;
+} BitName;
+
+static const BitName kFlagNames[] = {
+    {PSF_WAIT_FOR_PRODUCT, "wait"},
+    {PSF_CONFIG_REQUIRED, "config-required"},
+};
+
+static const BitName kKindNames[] = {
+    {OS_KIND_WIN32S, "win32s"},
+    {OS_KIND_WIN95, "win95"},
+    {OS_KIND_WINNT, "winnt"},
+};
+
+/* What inspect found in the settings record. */
+typedef struct RecordReport {
+    uint32_t offset;          /* file offset of the record */
+    int valid;                /* PsValidateInPlace accepted it */
+    uint32_t flags;           /* plain fields, meaningful when valid */
+    uint32_t osExclusionMask;
+    char programPath[PS_PROGRAM_PATH_SIZE];
+} RecordReport;
+
+static void ReadRecord(const std::vector<uint8_t> &bytes, const OpShellFile *shell,
+                       RecordReport *report)
+{
+    ProductSettings copy;
+
+    memset(report, 0, sizeof *report);
+    report->offset = shell->recordOffset;
+    memcpy(copy.bytes, bytes.data() + shell->recordOffset, PS_RECORD_SIZE);
+    report->valid = PsValidateInPlace(&copy);
+    if (!report->valid)
+        return;
+    report->flags = PsGet32(&copy, PS_OFF_FLAGS);
+    report->osExclusionMask = PsGet32(&copy, PS_OFF_OS_EXCLUSION);
+    memcpy(report->programPath, copy.bytes + PS_OFF_PROGRAM_PATH, PS_PROGRAM_PATH_SIZE - 1);
+    report->programPath[PS_PROGRAM_PATH_SIZE - 1] = 0;
+}
+
+/* Writes the names of the bits set in value, separated by `separator`;
+ * unnamed bits as one hex number. */
+static void PrintBitNames(FILE *out, uint32_t value, const BitName *names, size_t count,
+                          const char *separator, int quoted)
+{
+    const char *sep = "";
+    size_t i;
+
+    for (i = 0; i < count; i++) {
+        if (!(value & names[i].bit))
+            continue;
+        fprintf(out, quoted ? "%s\"%s\"" : "%s%s", sep, names[i].name);
+        sep = separator;
+        value &= ~names[i].bit;
+    }
+    if (value)
+        fprintf(out, quoted ? "%s\"0x%x\"" : "%s0x%x", sep, value);
+}
+
+void OpJsonString(FILE *out, const char *text, size_t length)
+{
+    size_t i;
+
+    fputc('"', out);
+    for (i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (c == '"' || c == '\\')
+            fprintf(out, "\\%c", c);
+        else if (c == '\n')
+            fputs("\\n", out);
+        else if (c == '\r')
+            fputs("\\r", out);
+        else if (c == '\t')
+            fputs("\\t", out);
+        else if (c < 0x20 || c >= 0x7F)
+            fprintf(out, "\\u%04x", c);   /* ANSI bytes shown as Latin-1 */
+        else
+            fputc(c, out);
+    }
+    fputc('"', out);
+}
+
+static void PrintText(const char *path, const OpShellFile *shell, const RecordReport *record)
+{
+    printf("file:             %s\n", path);
+    printf("settings record:  %s, at file offset %u (0x%x)\n",
+           record->valid ? "valid" : "INVALID", record->offset, record->offset);
+    if (record->valid) {
+        printf("  flags:          0x%08x", record->flags);
+        if (record->flags) {
+            printf(" (");
+            PrintBitNames(stdout, record->flags, kFlagNames,
+                          sizeof kFlagNames / sizeof kFlagNames[0], ", ", 0);
+            printf(")");
+        }
+        printf("\n  program path:   %s\n", record->programPath);
+        printf("  excluded:       ");
+        if (record->osExclusionMask)
+            PrintBitNames(stdout, record->osExclusionMask, kKindNames,
+                          sizeof kKindNames / sizeof kKindNames[0], ", ", 0);
+        else
+            printf("none");
+        printf("\n");
+    }
+    printf("signed:           %s\n", shell->isSigned ? "yes" : "no");
+}
+
+static void PrintJson(const char *path, const OpShellFile *shell, const RecordReport *record)
+{
+    printf("{\"file\": ");
+    OpJsonString(stdout, path, strlen(path));
+    printf(", \"valid\": %s, \"recordOffset\": %u", record->valid ? "true" : "false",
+           record->offset);
+    if (record->valid) {
+        printf(", \"flags\": %u, \"flagNames\": [", record->flags);
+        PrintBitNames(stdout, record->flags, kFlagNames, sizeof kFlagNames / sizeof kFlagNames[0],
+                      ", ", 1);
+        printf("], \"programPath\": ");
+        OpJsonString(stdout, record->programPath, strlen(record->programPath));
+        printf(", \"osExclusionMask\": %u, \"excluded\": [", record->osExclusionMask);
+        PrintBitNames(stdout, record->osExclusionMask, kKindNames,
+                      sizeof kKindNames / sizeof kKindNames[0], ", ", 1);
+        printf("], \"wait\": %s, \"configRequired\": %s",
+               record->flags & PSF_WAIT_FOR_PRODUCT ? "true" : "false",
+               record->flags & PSF_CONFIG_REQUIRED ? "true" : "false");
+    } else {
+        printf(", \"flags\": null, \"flagNames\": null, \"programPath\": null, "
+               "\"osExclusionMask\": null, \"excluded\": null, \"wait\": null, "
+               "\"configRequired\": null");
+    }
+    printf(", \"signed\": %s}\n", shell->isSigned ? "true" : "false");
+}
+
+int OpInspect(int argc, char **argv)
+{
+    int json = 0, configText = 0;
+    const OpOption options[] = {
+        {"--json", NULL, OP_OPT_FLAG, &json, NULL},
+        {"--config-text", NULL, OP_OPT_FLAG, &configText, NULL},
+    };
+    const char *path;
+    size_t positionalCount;
+    std::vector<uint8_t> bytes;
+    OpShellFile shell;
+    RecordReport record;
+    int result;
+
+    result = OpParseArgs(argc, argv, options, sizeof options / sizeof options[0], &path, 1, 1,
+                         &positionalCount);
+    if (result != OP_EXIT_OK)
+        return result;
+    if (!OpReadFile(path, &bytes) || !OpOpenShell(path, bytes, &shell))
+        return OP_EXIT_FAILED;
+    ReadRecord(bytes, &shell, &record);
+    if (json)
+        PrintJson(path, &shell, &record);
+    else
+        PrintText(path, &shell, &record);
+    return OP_EXIT_OK;
+}

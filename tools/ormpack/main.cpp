@@ -1,0 +1,96 @@
+/*
+ * ormpack: entry point and the table of commands. Each row names a command,
+ * its function and its help; "ormpack --help" lists the table and
+ * "ormpack COMMAND --help" shows one row with its options.
+ */
+#include "ormpack.h"
+
+#include <stdio.h>
+#include <string.h>
+
+static const OpCommand kCommands[] = {
+    {"build", OpBuild, "SHELL.EXE -o OUT.EXE --program PATH [options]",
+     "write a copy of the shell with a settings record and optional configuration text",
+     "  -o, --output OUT.EXE   file to write (never the input)\n"
+     "  --program PATH         product executable, at most 79 characters;\n"
+     "                         may start with $WINDIR\\ or $SHELLDIR\\\n"
+     "  --wait                 the shell waits until the product has finished\n"
+     "  --config-required      the shell refuses to start the product without\n"
+     "                         configuration text\n"
+     "  --exclude KINDS        do not start the product on these systems:\n"
+     "                         comma list of win32s, win95, winnt\n"},
+    {"inspect", OpInspect, "FILE [--json] [--config-text]",
+     "show a packaged shell's settings record and configuration container",
+     "  --json                 one JSON object instead of text\n"
+     "  --config-text          also show the configuration text\n"},
+};
+
+static const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
+
+static void PrintOverview(FILE *out)
+{
+    size_t i;
+
+    fprintf(out, "usage: ormpack COMMAND [ARGS...]\n"
+                 "       ormpack COMMAND --help\n\ncommands:\n");
+    for (i = 0; i < kCommandCount; i++)
+        fprintf(out, "  %-9s %s\n", kCommands[i].name, kCommands[i].help);
+    fprintf(out, "\nexit codes: 0 success, 1 failure, 2 usage error\n");
+}
+
+static void PrintCommandHelp(const OpCommand *command)
+{
+    printf("usage: ormpack %s %s\n\n%s\n", command->name, command->synopsis, command->help);
+    if (command->options)
+        printf("\noptions:\n%s", command->options);
+}
+
+/* Whether the words before any "--" ask for help. */
+static int WantsHelp(int argc, char **argv)
+{
+    int i;
+
+    for (i = 0; i < argc; i++) {
+        if (strcmp(argv[i], "--") == 0)
+            return 0;
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
+            return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    size_t i;
+
+    if (argc < 2) {
+        PrintOverview(stderr);
+        return OP_EXIT_USAGE;
+    }
+    if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
+        strcmp(argv[1], "help") == 0) {
+        if (argc > 2 && strcmp(argv[1], "help") == 0) {
+            for (i = 0; i < kCommandCount; i++)
+                if (strcmp(argv[2], kCommands[i].name) == 0) {
+                    PrintCommandHelp(&kCommands[i]);
+                    return OP_EXIT_OK;
+                }
+            fprintf(stderr, "ormpack: unknown command '%s' (see 'ormpack --help')\n", argv[2]);
+            return OP_EXIT_USAGE;
+        }
+        PrintOverview(stdout);
+        return OP_EXIT_OK;
+    }
+    for (i = 0; i < kCommandCount; i++) {
+        if (strcmp(argv[1], kCommands[i].name) != 0)
+            continue;
+        if (WantsHelp(argc - 2, argv + 2)) {
+            PrintCommandHelp(&kCommands[i]);
+            return OP_EXIT_OK;
+        }
+        OpSetCommandName(kCommands[i].name);
+        return kCommands[i].run(argc - 2, argv + 2);
+    }
+    fprintf(stderr, "ormpack: unknown command '%s' (see 'ormpack --help')\n", argv[1]);
+    return OP_EXIT_USAGE;
+}

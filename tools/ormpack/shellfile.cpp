@@ -1,0 +1,27 @@
+/*
+ * ormpack: locating the parts of a shell's program file in memory: the PE
+ * headers, the settings record at the start of the ".ormset" section and
+ * the Authenticode certificate table.
+ */
+#include "ormpack.h"
+#include "shellfile.h"
+
+#include <string.h>
+
+int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile *shell)
+{
+    PeSection section;
+    int result;
+
+    memset(shell, 0, sizeof *shell);
+    result = PeParseHeaders(bytes.data(), (uint32_t)bytes.size(), (uint32_t)bytes.size(), &shell->pe);
+    if (result != PE_OK)
+        return OpFail("'%s' is not a PE program file", path), 0;
+    shell->isSigned = PeGetCertificateTable(&shell->pe, &shell->certOffset, &shell->certSize);
+    if (!PeFindSection(&shell->pe, PS_SECTION_NAME, &section) || section.rawSize < PS_RECORD_SIZE ||
+        memcmp(bytes.data() + section.rawOffset, PS_MAGIC, sizeof PS_MAGIC) != 0)
+        return OpFail("no settings record found in '%s' (no %s section holding one)", path,
+                      PS_SECTION_NAME), 0;
+    shell->recordOffset = section.rawOffset;
+    return 1;
+}

@@ -1,0 +1,27 @@
+/*
+ * ormpack: what the tool knows about a shell's program file held in memory.
+ */
+#ifndef ORMPACK_SHELLFILE_H
+#define ORMPACK_SHELLFILE_H
+
+#include <stdint.h>
+
+#include <vector>
+
+#include "pe_image.h"
+#include "settings_record.h"
+
+typedef struct OpShellFile {
+    PeImage pe;              /* headers; points into the caller's bytes */
+    uint32_t recordOffset;   /* file offset of the settings record */
+    int isSigned;            /* an Authenticode certificate table is present */
+    uint32_t certOffset;     /* its file offset and size, when signed */
+    uint32_t certSize;
+} OpShellFile;
+
+/* Parses the PE headers and finds the settings record (the magic at the
+ * start of the ".ormset" section, with room for the whole record). Returns
+ * 1, or 0 after printing why the file is not a shell. */
+int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile *shell /* OUT */);
+
+#endif
