@@ -1,0 +1,161 @@
+/*
+ * Reading the appended configuration container: three reads at fixed offsets
+ * (first header copy, second copy, body), never a scan. Linked into the
+ * shell: plain C style, no exceptions, no containers, and every offset taken
+ * from the file checked before it is used:
+ *  1. at the end, the first copy's offset is position - 72 only when
+ *     position >= 72;
+ *  2. the other copy lies L + 72 before it only when that many bytes exist;
+ *  3. from a start position, the container must end below 4 GiB;
+ *  4. L is at most 65535, so the body buffer is never absurd.
+ */
+#include "embed.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "pe_image.h"
+
+static int ReadExact(FileHandle file, uint32_t offset, void *buffer, uint32_t count)
+{
+    uint32_t got = 0, err = 0;
+    return FileReadAt(file, offset, buffer, count, &got, &err) && got == count;
+}
+
+static uint32_t Get32(const uint8_t *p)
+{
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
+                           uint32_t parameterOverride, uint16_t atEnd, EmbedReadReport *report)
+{
+    EmbedReadReport local;
+    uint8_t first[EMBED_HEADER_SIZE], second[EMBED_HEADER_SIZE];
+    uint32_t firstOffset, secondOffset, bodyOffset, bodyLength, parameter;
+    uint8_t *body;
+
+    if (!report)
+        report = &local;
+    memset(report, 0, sizeof *report);
+    report->status = EMBED_NO_HEADER;
+    if (length)
+        *length = 0;
+
+    if (atEnd && position < EMBED_HEADER_SIZE)
+        return NULL;
+    firstOffset = atEnd ? position - EMBED_HEADER_SIZE : position;
+    if (!ReadExact(file, firstOffset, first, EMBED_HEADER_SIZE))
+        return NULL;
+    EmbedProtectHeader(first, firstOffset);
+    report->status = EMBED_BAD_HEADER;
+    if (!EmbedHeaderIsValid(first))
+        return NULL;
+    EmbedDecodeHeader(first, &report->header);
+
+    bodyLength = report->header.length;
+    report->status = EMBED_BAD_RANGE;
+    if (atEnd) {
+        if (firstOffset < bodyLength + EMBED_HEADER_SIZE)
+            return NULL;
+        secondOffset = firstOffset - (bodyLength + EMBED_HEADER_SIZE);
+        bodyOffset = secondOffset + EMBED_HEADER_SIZE;
+    } else {
+        if (firstOffset > 0xFFFFFFFFu - EMBED_CONTAINER_SIZE(bodyLength))
+            return NULL;
+        bodyOffset = firstOffset + EMBED_HEADER_SIZE;
+        secondOffset = bodyOffset + bodyLength;
+    }
+
+    report->status = EMBED_NO_SECOND_COPY;
+    if (!ReadExact(file, secondOffset, second, EMBED_HEADER_SIZE))
+        return NULL;
+    EmbedProtectHeader(second, secondOffset);
+    report->status = EMBED_COPIES_DIFFER;
+    if (memcmp(first, second, EMBED_HEADER_SIZE) != 0)
+        return NULL;
+    report->start = bodyOffset - EMBED_HEADER_SIZE;
+    report->end = bodyOffset + bodyLength + EMBED_HEADER_SIZE;
+
+    /* One byte more than the body, so an empty body is a real buffer too. */
+    report->status = EMBED_NO_MEMORY;
+    body = (uint8_t *)malloc(bodyLength + 1);
+    if (!body)
+        return NULL;
+    report->status = EMBED_SHORT_BODY;
+    if (bodyLength && !ReadExact(file, bodyOffset, body, bodyLength))
+        goto fail;
+    report->status = EMBED_STORED_CRC;
+    if (EmbedCrc32(body, bodyLength) != Get32(first + EMBED_OFF_CRC_STORED))
+        goto fail;
+    parameter = parameterOverride ? parameterOverride : Get32(first + EMBED_OFF_PARAMETER);
+    EmbedProtectBody(body, bodyLength, EmbedUnmaskParameter(parameter));
+    report->status = EMBED_PLAIN_CRC;
+    if (EmbedCrc32(body, bodyLength) != Get32(first + EMBED_OFF_CRC_PLAIN))
+        goto fail;
+
+    body[bodyLength] = 0;
+    report->status = EMBED_OK;
+    if (length)
+        *length = bodyLength;
+    return (char *)body;
+
+fail:
+    free(body);
+    return NULL;
+}
+
+char *EmbedReadBlock(FileHandle file, uint32_t position, uint32_t *length,
+                     uint32_t parameterOverride, uint16_t atEnd)
+{
+    return EmbedReadBlockReport(file, position, length, parameterOverride, atEnd, NULL);
+}
+
+void EmbedFreeBlock(char *body)
+{
+    free(body);
+}
+
+char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length,
+                        EmbedReadReport *report)
+{
+    uint8_t head[PE_HEAD_READ_SIZE];
+    uint32_t headLength, tableOffset, tableSize;
+    PeImage image;
+    char *body;
+
+    body = EmbedReadBlockReport(file, fileSize, length, 0, 1, report);
+    if (body)
+        return body;
+
+    /* A signed program file: the certificate table was appended after the
+     * container and takes up the rest of the file. */
+    headLength = fileSize < PE_HEAD_READ_SIZE ? fileSize : PE_HEAD_READ_SIZE;
+    if (!ReadExact(file, 0, head, headLength) ||
+        PeParseHeaders(head, headLength, fileSize, &image) != PE_OK ||
+        !PeGetCertificateTable(&image, &tableOffset, &tableSize) ||
+        tableSize != fileSize - tableOffset)
+        return NULL;
+    return EmbedReadBlockReport(file, tableOffset, length, 0, 1, report);
+}
+
+IniFile *EmbedLoadIni(const char *path)
+{
+    FileHandle file;
+    uint32_t err = 0, size = 0, length = 0;
+    IniFile *ini = NULL;
+    char *body;
+
+    if (!FileOpen(path, FILE_READ, &file, &err))
+        return NULL;
+    if (FileGetSize(file, &size, &err)) {
+        body = EmbedReadAppended(file, size, &length, NULL);
+        if (body) {
+            /* Whatever the result code, the out pointer is the answer. */
+            IniOpenText(&ini, body, length);
+            EmbedFreeBlock(body);
+        }
+    }
+    FileClose(file, &err);
+    return ini;
+}
