@@ -127,7 +127,7 @@ inline bool WriteFile(const std::string &path, const std::vector<uint8_t> &bytes
     FILE *f = fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return fclose(f) == 0 && ok;
 }
 
