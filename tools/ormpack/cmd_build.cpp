@@ -3,9 +3,12 @@
  * record holds the product's path, options and excluded systems.
  */
 #include "ormpack.h"
+#include "container.h"
 #include "shellfile.h"
 
 #include <string.h>
+
+#include <string>
 
 typedef struct OsKindName {
     const char *name;
@@ -62,24 +65,113 @@ static uint32_t StorageParamFor(const char *path, uint32_t flags, uint32_t mask)
     return hash;
 }
 
+/* Reads and checks the configuration text: at most 65535 bytes, and text
+ * that the shell's parser accepts. Returns 1, or 0 after printing the error
+ * (naming the first line the parser refuses). */
+static int LoadConfigText(const char *path, std::vector<uint8_t> *text)
+{
+    uint32_t result, line;
+
+    if (!OpReadFile(path, text))
+        return 0;
+    if (text->size() > EMBED_MAX_BODY)
+        return OpFail("'%s' is %u bytes long; configuration text holds at most %u", path,
+                      (unsigned)text->size(), EMBED_MAX_BODY), 0;
+    line = OpFirstMalformedLine((const char *)text->data(), (uint32_t)text->size(), &result);
+    if (line) {
+        std::string bad = OpLineText((const char *)text->data(), (uint32_t)text->size(), line);
+        if (bad.size() > 60)
+            bad = bad.substr(0, 57) + "...";
+        return OpFail("%s:%u: malformed line, the shell would refuse the text: \"%s\"", path, line,
+                      bad.c_str()), 0;
+    }
+    if (result != INI_OK)
+        return OpFail("cannot check '%s' (parser result %u)", path, result), 0;
+    return 1;
+}
+
+/* The file-name part of a path (after the last '/' or '\'). */
+static const char *BaseName(const char *path)
+{
+    const char *base = path, *p;
+
+    for (p = path; *p; p++)
+        if (*p == '/' || *p == '\\')
+            base = p + 1;
+    return base;
+}
+
+/* Cuts the container an input already carries, with the zero padding that
+ * ormpack put before it, so that a new one replaces it. Returns 1, or 0
+ * after printing why the input cannot be repackaged. */
+static int CutOldContainer(const char *input, const OpShellFile *shell,
+                           std::vector<uint8_t> *bytes)
+{
+    OpContainer old;
+    uint32_t start, padding = 0;
+
+    if (!OpReadContainer(input, &old))
+        return 0;
+    if (!old.present)
+        return 1;
+    if (old.report.end != bytes->size() || old.report.status == EMBED_BAD_RANGE ||
+        old.report.status == EMBED_NO_SECOND_COPY || old.report.status == EMBED_COPIES_DIFFER)
+        return OpFail("'%s' carries a damaged configuration container (%s); package the "
+                      "unpackaged shell instead", input, OpEmbedStatusName(old.report.status)), 0;
+    start = old.report.start;
+    while (padding < 7 && start > shell->imageEnd && (*bytes)[start - 1] == 0) {
+        start--;
+        padding++;
+    }
+    bytes->resize(start);
+    return 1;
+}
+
+/* Appends a container for `text` so that it ends on an 8-byte boundary:
+ * signing tools align the certificate table to 8 bytes, and with no padding
+ * of theirs the table starts exactly where the container ends, which is
+ * where the shell looks for it. */
+static int AppendContainer(std::vector<uint8_t> *bytes, const std::vector<uint8_t> &text,
+                           const char *name)
+{
+    uint32_t length = (uint32_t)text.size(), position, parameter;
+
+    while ((bytes->size() + EMBED_CONTAINER_SIZE(length)) % 8)
+        bytes->push_back(0);
+    position = (uint32_t)bytes->size();
+    /* The protection parameter follows from the text and where it lies, so
+     * the same build twice gives the same file. */
+    parameter = EmbedCrc32(text.data(), length) ^ (position * 0x9E3779B1u) ^ 0x4F524D47u;
+    if ((uint64_t)position + EMBED_CONTAINER_SIZE(length) > 0x7FFFFFFFu)
+        return OpFail("the packaged file would reach 2 GiB"), 0;
+    bytes->resize(position + EMBED_CONTAINER_SIZE(length));
+    return EmbedBuildContainer(text.data(), length, position, name, parameter,
+                               bytes->data() + position);
+}
+
 int OpBuild(int argc, char **argv)
 {
-    const char *output = NULL, *program = NULL, *exclude = NULL;
-    int wait = 0, configRequired = 0;
+    const char *output = NULL, *program = NULL, *exclude = NULL, *config = NULL,
+               *configName = NULL;
+    int wait = 0, configRequired = 0, noConfig = 0;
     const OpOption options[] = {
         {"--output", "-o", OP_OPT_VALUE, NULL, &output},
         {"--program", NULL, OP_OPT_VALUE, NULL, &program},
         {"--wait", NULL, OP_OPT_FLAG, &wait, NULL},
         {"--config-required", NULL, OP_OPT_FLAG, &configRequired, NULL},
         {"--exclude", NULL, OP_OPT_VALUE, NULL, &exclude},
+        {"--config", NULL, OP_OPT_VALUE, NULL, &config},
+        {"--config-name", NULL, OP_OPT_VALUE, NULL, &configName},
+        {"--no-config", NULL, OP_OPT_FLAG, &noConfig, NULL},
     };
     const char *input;
     size_t positionalCount;
     ProductSettingsFields fields;
     ProductSettings record;
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes, text;
     OpShellFile shell;
-    int result;
+    uint32_t checksumOffset;
+    int result, hadChecksum;
 
     result = OpParseArgs(argc, argv, options, sizeof options / sizeof options[0], &input, 1, 1,
                          &positionalCount);
@@ -89,6 +181,10 @@ int OpBuild(int argc, char **argv)
         return OpUsageError("missing -o OUT.EXE");
     if (!program)
         return OpUsageError("missing --program PATH");
+    if (configName && !config)
+        return OpUsageError("--config-name needs --config");
+    if (config && noConfig)
+        return OpUsageError("--config and --no-config exclude each other");
     if (strlen(program) >= PS_PROGRAM_PATH_SIZE)
         return OpFail("program path is %u characters long; at most %d fit in the record",
                       (unsigned)strlen(program), PS_PROGRAM_PATH_SIZE - 1);
@@ -99,6 +195,16 @@ int OpBuild(int argc, char **argv)
     if (exclude && !ParseKinds(exclude, &fields.osExclusionMask))
         return OP_EXIT_USAGE;
     fields.storageParam = StorageParamFor(program, fields.flags, fields.osExclusionMask);
+
+    if (config) {
+        if (!configName)
+            configName = BaseName(config);
+        if (strlen(configName) > EMBED_NAME_SIZE)
+            return OpFail("configuration name '%s' is longer than %d characters; choose one "
+                          "with --config-name", configName, EMBED_NAME_SIZE);
+        if (!LoadConfigText(config, &text))
+            return OP_EXIT_FAILED;
+    }
 
     if (!OpReadFile(input, &bytes))
         return OP_EXIT_FAILED;
@@ -113,12 +219,22 @@ int OpBuild(int argc, char **argv)
     if (PsBuild(&record, &fields) != 0)
         return OpFail("program path does not fit in the record");
     memcpy(bytes.data() + shell.recordOffset, record.bytes, PS_RECORD_SIZE);
+    /* The header bytes move with the vector; keep what is needed of them. */
+    checksumOffset = shell.pe.checksumOffset;
+    hadChecksum = OpGet32(bytes.data() + checksumOffset) != 0;
+
+    /* Without --config or --no-config a container the input carries stays
+     * as it is: it lies after the image and the record is inside it. */
+    if ((config || noConfig) && !CutOldContainer(input, &shell, &bytes))
+        return OP_EXIT_FAILED;
+    if (config && !AppendContainer(&bytes, text, configName))
+        return OP_EXIT_FAILED;
 
     /* A stale image checksum would misdescribe the file; keep it exact when
      * the input had one. */
-    if (OpGet32(bytes.data() + shell.pe.checksumOffset) != 0)
-        OpPut32(bytes.data() + shell.pe.checksumOffset,
-                PeComputeChecksum(bytes.data(), (uint32_t)bytes.size(), shell.pe.checksumOffset));
+    if (hadChecksum)
+        OpPut32(bytes.data() + checksumOffset,
+                PeComputeChecksum(bytes.data(), (uint32_t)bytes.size(), checksumOffset));
 
-    return OpWriteFileAtomic(output, bytes.data(), bytes.size()) ? OP_EXIT_OK : OP_EXIT_FAILED;
+    return OpWriteFileAtomic(output, bytes.data(), bytes.size(), 1) ? OP_EXIT_OK : OP_EXIT_FAILED;
 }

@@ -1,9 +1,11 @@
 /*
  * ormpack inspect: shows a packaged shell's settings record, read back
  * through the same validation the shell runs at start-up, as text or as
- * one JSON object.
+ * one JSON object; and its configuration container, read by the shell's own
+ * reader and checked with the shell's own parser.
  */
 #include "ormpack.h"
+#include "container.h"
 #include "shellfile.h"
 
 #include <stdio.h>
@@ -93,6 +95,100 @@ void OpJsonString(FILE *out, const char *text, size_t length)
     fputc('"', out);
 }
 
+/* What inspect found in the configuration container. */
+typedef struct ConfigReport {
+    OpContainer container;
+    uint32_t parserResult;    /* IniOpenText on the body, when intact */
+    uint32_t malformedLine;   /* first line it refuses, or 0 */
+} ConfigReport;
+
+static int ReadConfig(const char *path, ConfigReport *report)
+{
+    if (!OpReadContainer(path, &report->container))
+        return 0;
+    report->parserResult = INI_OK;
+    report->malformedLine = 0;
+    if (report->container.intact)
+        report->malformedLine = OpFirstMalformedLine(report->container.body.data(),
+                                                     (uint32_t)report->container.body.size(),
+                                                     &report->parserResult);
+    return 1;
+}
+
+static void PrintConfigText(const ConfigReport *config, int withText)
+{
+    const OpContainer *c = &config->container;
+    const EmbedHeaderFields *h = &c->report.header;
+    EmbedStatus status = c->report.status;
+
+    if (!c->present) {
+        printf("configuration:    none\n");
+        return;
+    }
+    printf("configuration:    %s\n", c->intact ? "present" : "DAMAGED, the shell finds none");
+    printf("  name:           \"%s\"\n", h->name);
+    printf("  length:         %u bytes\n", h->length);
+    if (c->report.end)
+        printf("  file offsets:   %u to %u\n", c->report.start, c->report.end);
+    if (status != EMBED_OK)
+        printf("  fault:          %s\n", OpEmbedStatusName(status));
+    if (status == EMBED_OK || status == EMBED_STORED_CRC || status == EMBED_PLAIN_CRC) {
+        printf("  stored CRC-32:  0x%08x %s\n", h->crcStored,
+               status == EMBED_STORED_CRC ? "MISMATCH" : "verified");
+        printf("  plain CRC-32:   0x%08x %s\n", h->crcPlain,
+               status == EMBED_OK ? "verified" : status == EMBED_PLAIN_CRC ? "MISMATCH" : "not checked");
+    }
+    if (c->intact) {
+        if (config->malformedLine)
+            printf("  text:           REFUSED by the parser at line %u\n", config->malformedLine);
+        else if (config->parserResult != INI_OK)
+            printf("  text:           not checked (parser result %u)\n", config->parserResult);
+        else
+            printf("  text:           accepted by the parser\n");
+    }
+    if (withText && c->intact) {
+        printf("----- configuration text -----\n");
+        fwrite(c->body.data(), 1, c->body.size(), stdout);
+        if (!c->body.empty() && c->body.back() != '\n')
+            printf("\n");
+        printf("----- end -----\n");
+    }
+}
+
+static void PrintConfigJson(const ConfigReport *config, int withText)
+{
+    const OpContainer *c = &config->container;
+    const EmbedHeaderFields *h = &c->report.header;
+    EmbedStatus status = c->report.status;
+    int crcsKnown = status == EMBED_OK || status == EMBED_STORED_CRC || status == EMBED_PLAIN_CRC;
+
+    printf("{\"present\": %s, \"intact\": %s, \"status\": \"%s\"", c->present ? "true" : "false",
+           c->intact ? "true" : "false", OpEmbedStatusName(status));
+    if (!c->present) {
+        printf(", \"name\": null, \"length\": null}");
+        return;
+    }
+    printf(", \"name\": ");
+    OpJsonString(stdout, h->name, strlen(h->name));
+    printf(", \"length\": %u", h->length);
+    if (c->report.end)
+        printf(", \"start\": %u, \"end\": %u", c->report.start, c->report.end);
+    if (crcsKnown)
+        printf(", \"storedCrc\": %u, \"storedCrcOk\": %s, \"plainCrc\": %u, \"plainCrcOk\": %s",
+               h->crcStored, status == EMBED_STORED_CRC ? "false" : "true", h->crcPlain,
+               status == EMBED_OK ? "true" : "false");
+    if (c->intact) {
+        printf(", \"parses\": %s", config->parserResult == INI_OK ? "true" : "false");
+        if (config->malformedLine)
+            printf(", \"malformedLine\": %u", config->malformedLine);
+        if (withText) {
+            printf(", \"text\": ");
+            OpJsonString(stdout, c->body.data(), c->body.size());
+        }
+    }
+    printf("}");
+}
+
 static void PrintText(const char *path, const OpShellFile *shell, const RecordReport *record)
 {
     printf("file:             %s\n", path);
@@ -141,7 +237,7 @@ static void PrintJson(const char *path, const OpShellFile *shell, const RecordRe
                "\"osExclusionMask\": null, \"excluded\": null, \"wait\": null, "
                "\"configRequired\": null");
     }
-    printf(", \"signed\": %s}\n", shell->isSigned ? "true" : "false");
+    printf(", \"signed\": %s", shell->isSigned ? "true" : "false");
 }
 
 int OpInspect(int argc, char **argv)
@@ -156,6 +252,7 @@ int OpInspect(int argc, char **argv)
     std::vector<uint8_t> bytes;
     OpShellFile shell;
     RecordReport record;
+    ConfigReport config;
     int result;
 
     result = OpParseArgs(argc, argv, options, sizeof options / sizeof options[0], &path, 1, 1,
@@ -165,9 +262,16 @@ int OpInspect(int argc, char **argv)
     if (!OpReadFile(path, &bytes) || !OpOpenShell(path, bytes, &shell))
         return OP_EXIT_FAILED;
     ReadRecord(bytes, &shell, &record);
-    if (json)
+    if (!ReadConfig(path, &config))
+        return OP_EXIT_FAILED;
+    if (json) {
         PrintJson(path, &shell, &record);
-    else
+        printf(", \"config\": ");
+        PrintConfigJson(&config, configText);
+        printf("}\n");
+    } else {
         PrintText(path, &shell, &record);
+        PrintConfigText(&config, configText);
+    }
     return OP_EXIT_OK;
 }

@@ -151,12 +151,13 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
 
 /* Creates a new, empty temporary file beside `path`; returns its descriptor
  * and name, or -1. */
-static int CreateTempBeside(const char *path, std::vector<char> *tempName)
+static int CreateTempBeside(const char *path, int program, std::vector<char> *tempName)
 {
     const char *suffix = ".ormpack-tmp-XXXXXX";
     tempName->assign(path, path + strlen(path));
     tempName->insert(tempName->end(), suffix, suffix + strlen(suffix) + 1);
 #ifdef _WIN32
+    (void)program;
     /* No mkstemp: fill the X's from the process id and a counter and let
      * _O_EXCL refuse names that exist. */
     static unsigned counter;
@@ -171,15 +172,15 @@ static int CreateTempBeside(const char *path, std::vector<char> *tempName)
 #else
     int fd = mkstemp(tempName->data());
     if (fd >= 0)
-        fchmod(fd, 0755);   /* the output is a program */
+        fchmod(fd, program ? 0755 : 0644);
     return fd;
 #endif
 }
 
-int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size)
+int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program)
 {
     std::vector<char> tempName;
-    int fd = CreateTempBeside(path, &tempName);
+    int fd = CreateTempBeside(path, program, &tempName);
     size_t done = 0;
 
     if (fd < 0)

@@ -18,11 +18,24 @@ static const OpCommand kCommands[] = {
      "  --config-required      the shell refuses to start the product without\n"
      "                         configuration text\n"
      "  --exclude KINDS        do not start the product on these systems:\n"
-     "                         comma list of win32s, win95, winnt\n"},
+     "                         comma list of win32s, win95, winnt\n"
+     "  --config FILE.ini      append FILE.ini as the configuration container,\n"
+     "                         replacing one the input carries; the text must\n"
+     "                         parse (the first bad line is named) and hold at\n"
+     "                         most 65535 bytes\n"
+     "  --config-name NAME     name stored with the text (default: FILE.ini's\n"
+     "                         file name; at most 32 characters)\n"
+     "  --no-config            drop a container the input carries\n"
+     "  Without --config or --no-config a container of the input is kept.\n"
+     "  A signed input is refused: package first, then sign.\n"},
     {"inspect", OpInspect, "FILE [--json] [--config-text]",
      "show a packaged shell's settings record and configuration container",
      "  --json                 one JSON object instead of text\n"
-     "  --config-text          also show the configuration text\n"},
+     "  --config-text          also show the configuration text\n"
+     "  Exit code 0 whenever the file is a shell, whatever it holds.\n"},
+    {"extract", OpExtract, "FILE -o OUT.ini",
+     "write the plain configuration text of a packaged shell's container",
+     "  -o, --output OUT.ini   file to write\n"},
 };
 
 static const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];

@@ -74,9 +74,10 @@ int OpParseArgs(int argc, char **argv, const OpOption *options, size_t optionCou
 int OpReadFile(const char *path, std::vector<uint8_t> *bytes /* OUT */);
 
 /* Writes bytes to path through a temporary file in the same folder and a
- * rename, so that a failure never leaves a partial file at path. Returns 1,
- * or 0 after printing the error. */
-int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size);
+ * rename, so that a failure never leaves a partial file at path. On POSIX a
+ * program gets mode 0755, other files 0644. Returns 1, or 0 after printing
+ * the error. */
+int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program);
 
 /* Whether two paths name the same existing file. */
 int OpSameFile(const char *a, const char *b);

@@ -23,5 +23,9 @@ int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile
         return OpFail("no settings record found in '%s' (no %s section holding one)", path,
                       PS_SECTION_NAME), 0;
     shell->recordOffset = section.rawOffset;
+    for (uint32_t i = 0; PeGetSection(&shell->pe, i, &section); i++)
+        if (section.rawOffset + (uint64_t)section.rawSize > shell->imageEnd &&
+            section.rawOffset + (uint64_t)section.rawSize <= bytes.size())
+            shell->imageEnd = section.rawOffset + section.rawSize;
     return 1;
 }

@@ -17,6 +17,7 @@ typedef struct OpShellFile {
     int isSigned;            /* an Authenticode certificate table is present */
     uint32_t certOffset;     /* its file offset and size, when signed */
     uint32_t certSize;
+    uint32_t imageEnd;       /* end of the last section's raw data: what follows is appended */
 } OpShellFile;
 
 /* Parses the PE headers and finds the settings record (the magic at the

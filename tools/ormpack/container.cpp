@@ -1,0 +1,133 @@
+/*
+ * ormpack: the configuration container as the shell sees it. Reading goes
+ * through the file layer and EmbedReadAppended, so inspect and extract
+ * report exactly what the shell will find; text is checked with
+ * IniOpenText, the parser the shell runs on the body.
+ */
+#include "container.h"
+#include "ormpack.h"
+
+#include <string.h>
+
+#include <vector>
+
+typedef struct StatusName {
+    EmbedStatus status;
+    const char *name;
+} StatusName;
+
+static const StatusName kStatusNames[] = {
+    {EMBED_OK, "ok"},
+    {EMBED_NO_HEADER, "no-header"},
+    {EMBED_BAD_HEADER, "bad-header"},
+    {EMBED_BAD_RANGE, "length-out-of-range"},
+    {EMBED_NO_SECOND_COPY, "second-copy-missing"},
+    {EMBED_COPIES_DIFFER, "copies-differ"},
+    {EMBED_NO_MEMORY, "no-memory"},
+    {EMBED_SHORT_BODY, "body-cut-short"},
+    {EMBED_STORED_CRC, "stored-crc-mismatch"},
+    {EMBED_PLAIN_CRC, "plain-crc-mismatch"},
+};
+
+const char *OpEmbedStatusName(EmbedStatus status)
+{
+    for (const StatusName &s : kStatusNames)
+        if (s.status == status)
+            return s.name;
+    return "unknown";
+}
+
+int OpReadContainer(const char *path, OpContainer *container)
+{
+    FileHandle file;
+    uint32_t err = 0, size = 0, length = 0;
+    char *body;
+
+    container->present = 0;
+    container->intact = 0;
+    container->body.clear();
+    memset(&container->report, 0, sizeof container->report);
+    if (!FileOpen(path, FILE_READ, &file, &err))
+        return OpFail("cannot open '%s' (error %u)", path, err), 0;
+    if (!FileGetSize(file, &size, &err)) {
+        FileClose(file, &err);
+        return OpFail("cannot size '%s' (error %u)", path, err), 0;
+    }
+    body = EmbedReadAppended(file, size, &length, &container->report);
+    FileClose(file, &err);
+    container->present = container->report.status != EMBED_NO_HEADER &&
+                         container->report.status != EMBED_BAD_HEADER;
+    if (body) {
+        container->intact = 1;
+        container->body.assign(body, length);
+        EmbedFreeBlock(body);
+    }
+    return 1;
+}
+
+static uint32_t Parse(const char *text, uint32_t length)
+{
+    IniFile *ini = NULL;
+    uint32_t result = IniOpenText(&ini, text, length);
+    if (ini)
+        IniClose(ini);
+    return result;
+}
+
+/* Offsets just past each line's end (the last line may lack one). */
+static std::vector<uint32_t> LineEnds(const char *text, uint32_t length)
+{
+    std::vector<uint32_t> ends;
+    uint32_t i = 0;
+
+    while (i < length) {
+        while (i < length && text[i] != '\n' && text[i] != '\r')
+            i++;
+        if (i < length && text[i] == '\r')
+            i++;
+        if (i < length && text[i] == '\n')
+            i++;
+        ends.push_back(i);
+    }
+    return ends;
+}
+
+uint32_t OpFirstMalformedLine(const char *text, uint32_t length, uint32_t *result)
+{
+    std::vector<uint32_t> ends;
+    size_t low, high;
+
+    *result = Parse(text, length);
+    if (*result != INI_ERR_SYNTAX)
+        return 0;
+    /* The parser handles lines in order and stops at the first it refuses,
+     * so a prefix of whole lines fails exactly when it holds that line:
+     * search for the shortest failing prefix. */
+    ends = LineEnds(text, length);
+    if (ends.empty())
+        return 1;
+    low = 0;
+    high = ends.size() - 1;   /* the whole text fails */
+    while (low < high) {
+        size_t middle = low + (high - low) / 2;
+        if (Parse(text, ends[middle]) == INI_ERR_SYNTAX)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return (uint32_t)low + 1;
+}
+
+std::string OpLineText(const char *text, uint32_t length, uint32_t number)
+{
+    std::vector<uint32_t> ends = LineEnds(text, length);
+    uint32_t start, end;
+
+    if (number == 0 || number > ends.size())
+        return std::string();
+    start = number > 1 ? ends[number - 2] : 0;
+    end = ends[number - 1];
+    while (end > start && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+        end--;
+    return std::string(text + start, end - start);
+}
