@@ -412,3 +412,50 @@ TEST_F(OrmpackTest, KeepsAnImageChecksumExact)
 }
 
 }  // namespace
+
+namespace {
+
+/* Package, sign with a throw-away self-signed certificate, verify the
+ * signature, and read the configuration back from the signed file. */
+TEST_F(OrmpackTest, SignedPackageKeepsItsConfiguration)
+{
+    std::string ini = WriteText("product.ini", kConfig), out = Path("out.exe"), signedExe = Path("signed.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", out, "--program", "P.EXE", "--config", ini}).exitCode, 0);
+    std::string quiet = " >/dev/null 2>&1";
+    ASSERT_EQ(system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Ormsted Test Signing'"
+                      " -keyout '" + Path("key.pem") + "' -out '" + Path("cert.pem") + "'" + quiet).c_str()),
+              0) << "openssl must be installed";
+    ASSERT_EQ(system(("osslsigncode sign -certs '" + Path("cert.pem") + "' -key '" + Path("key.pem") +
+                      "' -n Ormsted -in '" + out + "' -out '" + signedExe + "'" + quiet).c_str()),
+              0) << "osslsigncode must be installed";
+    std::string verify = Path("verify.txt");
+    int verified = system(("osslsigncode verify -CAfile '" + Path("cert.pem") + "' -in '" + signedExe + "' >'" +
+                           verify + "' 2>&1").c_str());
+    std::string report = ReadText(verify);
+    ASSERT_EQ(verified, 0) << report;
+    EXPECT_NE(report.find("Signature verification: ok"), std::string::npos) << report;
+
+    Bytes s = synth::ReadFile(signedExe);
+    ASSERT_GT(s.size(), synth::ReadFile(out).size());
+    /* osslsigncode stores the real image checksum: ours must agree with it. */
+    EXPECT_EQ(PeComputeChecksum(s.data(), (uint32_t)s.size(), synth::kChecksumOffset),
+              synth::Get32(s, synth::kChecksumOffset));
+
+    IniFile *loaded = EmbedLoadIni(signedExe.c_str());
+    ASSERT_NE(loaded, nullptr) << "the container before the certificate table is found";
+    EXPECT_STREQ(IniGetValue(loaded, "Product", "Name", nullptr), "Ormsted Test");
+    IniClose(loaded);
+
+    ToolRun r = Pack({"inspect", signedExe, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"signed\": true, \"config\": {\"present\": true, \"intact\": true"), std::string::npos)
+        << r.out;
+    r = Pack({"extract", signedExe, "-o", Path("x.ini")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(Path("x.ini")), kConfig);
+    r = Pack({"build", signedExe, "-o", Path("again.exe"), "--program", "P.EXE", "--config", ini});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("package the unsigned shell first, then sign"), std::string::npos) << r.err;
+}
+
+}  // namespace
