@@ -36,6 +36,22 @@ static const OpCommand kCommands[] = {
     {"extract", OpExtract, "FILE -o OUT.ini",
      "write the plain configuration text of a packaged shell's container",
      "  -o, --output OUT.ini   file to write\n"},
+    {"ini", OpIni, "FILE.ini [--json] [--write OUT.ini]",
+     "parse configuration text and list its sections and keywords",
+     "  --json                 one JSON object: result, sections, keywords\n"
+     "                         (bytes from 0x80 as \\u0080 to \\u00ff)\n"
+     "  --write OUT.ini        write the parsed text back to OUT.ini (created\n"
+     "                         when missing) instead of listing it\n"
+     "  A file that does not parse gives its result code, e.g. INI_ERR_SYNTAX.\n"},
+    {"get", OpGet, "FILE.ini SECTION KEY [--index N] [--default TEXT | --int DEFAULT MIN MAX | --bool]",
+     "look up one keyword and print its value",
+     "  --index N              the keyword written KEY(N)\n"
+     "  --default TEXT         print TEXT when the keyword is missing\n"
+     "  --int DEFAULT MIN MAX  read a number (0x for base 16); DEFAULT when\n"
+     "                         missing; out of MIN..MAX is reported, not changed\n"
+     "  --bool                 print 1 when the number is not 0, else 0\n"
+     "  Missing keywords and numbers out of range are reported on stderr.\n"
+     "  Without --default, --int or --bool a missing keyword fails.\n"},
 };
 
 static const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];

@@ -37,6 +37,9 @@ int OpBuild(int argc, char **argv);
 int OpInspect(int argc, char **argv);
 /* cmd_extract.cpp */
 int OpExtract(int argc, char **argv);
+/* cmd_ini.cpp */
+int OpIni(int argc, char **argv);
+int OpGet(int argc, char **argv);
 
 /* ---- Shared helpers (common.cpp) ---- */
 
