@@ -7,8 +7,6 @@
 
 #include <string.h>
 
-const uint8_t PS_MAGIC[8] = {0xD6, 0xAB, 0x32, 0xF1, 0xB5, 0xC2, 0x91, 0x0F};
-
 uint16_t PsGet16(const ProductSettings *record, size_t offset)
 {
     const uint8_t *p = record->bytes + offset;

@@ -49,7 +49,7 @@
  * packaging tool finds it without searching for the magic bytes. */
 #define PS_SECTION_NAME ".ormset"
 
-extern const uint8_t PS_MAGIC[8];
+inline constexpr uint8_t PS_MAGIC[8] = {0xD6, 0xAB, 0x32, 0xF1, 0xB5, 0xC2, 0x91, 0x0F};
 
 /* The record as raw bytes; fields are read and written with the accessors
  * below so that byte order and alignment never depend on the compiler. */

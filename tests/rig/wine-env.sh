@@ -1,0 +1,81 @@
+# Sourced: the Wine environment of the test rig. One private 32-bit prefix
+# (ORM_WINEPREFIX, default build/wineprefix), no Mono/Gecko installers, quiet.
+ORM_ROOT=${ORM_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+export WINEPREFIX=${ORM_WINEPREFIX:-$ORM_ROOT/build/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+
+# rig_native32: true when this kernel runs 32-bit x86 programs itself.
+rig_native32() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# rig_reexec SCRIPT ARGS: when 32-bit programs need the emulator and this
+# process is not yet in the emulating namespace, runs SCRIPT again inside it.
+# Returns (does nothing) otherwise.
+rig_reexec() {
+  if [ -z "${ORM_IN_QEMU_NS:-}" ] && ! rig_native32; then
+    exec unshare --user --map-root-user --mount --fork \
+      "$ORM_ROOT/tests/rig/qemu-ns.sh" "$@"
+  fi
+}
+
+# rig_prefix_init: creates and prepares the prefix once.
+rig_prefix_init() {
+  if [ ! -f "$WINEPREFIX/.orm-ready" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >/dev/null 2>&1
+    # Let wineboot's own server finish before a lasting one starts: a lasting
+    # server started too early piled up services.exe processes.
+    wineserver -w
+    # Debian's Wine does not find its own fonts; without them captions fall
+    # back to another font and the close button shows a letter.
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    # Without a window manager Wine draws no frames unless it manages them.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.orm-ready"
+  fi
+}
+
+# rig_display_start: an Xvfb display when none is given.
+rig_display_start() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=91
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    ORM_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && return 0
+      sleep 0.1
+    done
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+}
+
+rig_display_stop() {
+  if [ -n "${ORM_XVFB_PID:-}" ]; then
+    kill "$ORM_XVFB_PID" 2>/dev/null || true
+    wait "$ORM_XVFB_PID" 2>/dev/null || true
+    unset ORM_XVFB_PID
+  fi
+}
+
+# rig_start / rig_stop: prefix, display and one lasting wineserver.
+rig_start() {
+  rig_prefix_init
+  rig_display_start
+  wineserver -p
+  # The first program start brings up the prefix's services.
+  wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+rig_stop() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  rig_display_stop
+}
