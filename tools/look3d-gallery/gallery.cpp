@@ -1,0 +1,173 @@
+/*
+ * look3d-gallery: one dialog with every kind of control the look knows,
+ * shown twice side by side: on the left as the system draws it, made before
+ * the look is hooked into the thread, and on the right with the look.
+ *
+ *   look3d-gallery.exe [--seconds N] [--report FILE]
+ *
+ * --seconds N   close by itself after N seconds (for screenshot scripts)
+ * --report FILE once both dialogs have painted, write their screen rectangles
+ *               there, one line each: "plain|look left top right bottom"
+ *
+ * Before 3.95 (run it under an emulated NT 3.51 or Windows 3.1) the look
+ * paints frames and controls; from 3.95 on it steps back where the system
+ * draws three-dimensional controls itself.
+ */
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "gallery.h"
+#include "look3d.h"
+
+static int openDialogs;
+static HWND plainDialog, lookDialog;
+static char reportPath[MAX_PATH];
+
+static const char *const listItems[] = {
+    "First item", "Second item", "Third item", "Fourth item", "Fifth item", "Sixth item",
+};
+
+static void Fill(HWND dialog, int id, UINT addMessage, UINT selectMessage)
+{
+    for (size_t i = 0; i < sizeof listItems / sizeof listItems[0]; i++)
+        SendDlgItemMessageA(dialog, id, addMessage, 0, (LPARAM)listItems[i]);
+    SendDlgItemMessageA(dialog, id, selectMessage, 1, 0);
+}
+
+static INT_PTR CALLBACK GalleryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        openDialogs++;
+        CheckDlgButton(dialog, IDC_CHECKED, BST_CHECKED);
+        CheckDlgButton(dialog, IDC_THREESTATE, BST_INDETERMINATE);
+        CheckDlgButton(dialog, IDC_DISABLEDCHECK, BST_CHECKED);
+        CheckRadioButton(dialog, IDC_RADIO1, IDC_RADIO2, IDC_RADIO1);
+        SetDlgItemTextA(dialog, IDC_EDIT, "Edit field");
+        Fill(dialog, IDC_LIST, LB_ADDSTRING, LB_SETCURSEL);
+        Fill(dialog, IDC_SIMPLECOMBO, CB_ADDSTRING, CB_SETCURSEL);
+        Fill(dialog, IDC_DROPDOWN, CB_ADDSTRING, CB_SETCURSEL);
+        Fill(dialog, IDC_DROPLIST, CB_ADDSTRING, CB_SETCURSEL);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL)
+            DestroyWindow(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        if (--openDialogs == 0)
+            PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+/* Wine's dialog manager gives every dialog DS_3DLOOK, whatever version it
+ * emulates; the dialog managers of Windows before 4.0 did not, and the look
+ * passes nothing on to the controls of a dialog with that bit. This hook,
+ * installed after the look's own (so it runs first), clears the bit on a
+ * dialog as its first control is created, as an old dialog manager left it. */
+static HHOOK oldDialogHook;
+
+static LRESULT CALLBACK OldDialogManager(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        HWND parent = ((CBT_CREATEWNDA *)lParam)->lpcs->hwndParent;
+        char cls[16];
+        if (parent && GetClassNameA(parent, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0) {
+            LONG style = GetWindowLongA(parent, GWL_STYLE);
+            if (style & DS_3DLOOK)
+                SetWindowLongA(parent, GWL_STYLE, style & ~DS_3DLOOK);
+        }
+    }
+    return CallNextHookEx(oldDialogHook, code, wParam, lParam);
+}
+
+static BOOL OlderThan395(void)
+{
+    DWORD v = GetVersion();
+    WORD version = (WORD)(((v & 0xFF) << 8) | ((v >> 8) & 0xFF));
+    return version < 0x035F;
+}
+
+static HWND MakeGallery(HINSTANCE instance, const char *title, int x, int y)
+{
+    HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_GALLERY), NULL,
+                                     GalleryProc, 0);
+    if (dialog) {
+        SetWindowTextA(dialog, title);
+        SetWindowPos(dialog, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ShowWindow(dialog, SW_SHOW);
+        UpdateWindow(dialog);
+    }
+    return dialog;
+}
+
+static void WriteReport(void)
+{
+    FILE *f = fopen(reportPath, "w");
+    if (!f)
+        return;
+    RECT r;
+    GetWindowRect(plainDialog, &r);
+    fprintf(f, "plain %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    GetWindowRect(lookDialog, &r);
+    fprintf(f, "look %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    fclose(f);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+{
+    int seconds = 0;
+    for (char *arg = strtok(commandLine, " "); arg; arg = strtok(NULL, " ")) {
+        if (strcmp(arg, "--seconds") == 0 && (arg = strtok(NULL, " ")) != NULL)
+            seconds = atoi(arg);
+        else if (strcmp(arg, "--report") == 0 && (arg = strtok(NULL, " ")) != NULL)
+            lstrcpynA(reportPath, arg, sizeof reportPath);
+    }
+
+    plainDialog = MakeGallery(instance, "Without the look", 8, 8);
+    Look3dOpen(instance);
+    Look3dHookThread(instance);
+    if (OlderThan395())
+        oldDialogHook = SetWindowsHookExA(WH_CBT, OldDialogManager, NULL, GetCurrentThreadId());
+    RECT r = { 0, 0, 0, 0 };
+    if (plainDialog)
+        GetWindowRect(plainDialog, &r);
+    lookDialog = MakeGallery(instance, "With the look", r.right + 16, 8);
+    if (!plainDialog || !lookDialog)
+        return 1;
+
+    /* Thread timers: SetTimer chooses their identifiers. */
+    UINT_PTR quitTimer = seconds > 0 ? SetTimer(NULL, 0, (UINT)seconds * 1000, NULL) : 0;
+    UINT_PTR reportTimer = reportPath[0] ? SetTimer(NULL, 0, 500, NULL) : 0;
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (msg.hwnd == NULL && msg.message == WM_TIMER) {
+            if (msg.wParam == reportTimer) {
+                /* Timers come only when the queue is otherwise empty:
+                 * by now both dialogs have painted. */
+                KillTimer(NULL, reportTimer);
+                WriteReport();
+                continue;
+            }
+            if (msg.wParam == quitTimer)
+                break;
+            continue;
+        }
+        if (IsDialogMessageA(plainDialog, &msg) || IsDialogMessageA(lookDialog, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    if (oldDialogHook)
+        UnhookWindowsHookEx(oldDialogHook);
+    Look3dClose(instance);
+    return 0;
+}
