@@ -18,9 +18,32 @@ typedef struct IniParse {
     IniKeyword *lastKeyword;        /* tail of the current section's keywords */
 } IniParse;
 
+/* CR, LF and the zero byte end a line; one comparison rules out all the
+ * other printable characters. */
 static inline int IsLineEnd(uint8_t c)
 {
-    return c == '\r' || c == '\n' || c == 0;
+    return c <= '\r' && (c == '\r' || c == '\n' || c == 0);
+}
+
+/* The first position in [from, to) that holds a line end, or `to`. Eight
+ * bytes at a time: a word with no byte below 14 (the line ends are 0, 10
+ * and 13) holds no line end and is passed over whole; the lowest byte below
+ * 14 is always flagged, so a word with a line end is always looked into. */
+static uint32_t FindLineEnd(const uint8_t *w, uint32_t from, uint32_t to)
+{
+    const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    for (; to - from >= 8; from += 8) {
+        uint64_t x;
+        memcpy(&x, w + from, 8);
+        if (((x - ones * 14) & ~x & highs) != 0)
+            for (uint32_t i = 0; i < 8; i++)
+                if (IsLineEnd(w[from + i]))
+                    return from + i;
+    }
+    for (; from < to; from++)
+        if (IsLineEnd(w[from]))
+            return from;
+    return to;
 }
 
 /* Makes at least one byte available in the window when the text has one:
@@ -44,33 +67,50 @@ static int WindowAvailable(IniFile *ini)
     return ini->windowRead < ini->windowValid;
 }
 
-/* Reads the next line into line[INI_LINE_MAX + 1]: skips line ends (so blank
- * lines never arrive), then takes characters up to a line end, which is
- * consumed. Of a longer line only the first 255 characters are kept; the
- * rest up to its line end is discarded rather than read as a further line,
- * so that a cut-off tail never turns into a keyword of its own.
- * Returns the length, or -1 when the text is exhausted before a line. */
-static int ReadLine(IniFile *ini, char *line)
+/* Gets the next line: skips line ends (so blank lines never arrive), then
+ * takes characters up to a line end, which is consumed. A line that lies
+ * whole in the window is handed out in place; one that crosses a refill is
+ * copied into buf[INI_LINE_MAX + 1]. Of a longer line only the first 255
+ * characters are kept; the rest up to its line end is discarded rather than
+ * read as a further line, so that a cut-off tail never turns into a keyword
+ * of its own. Returns the length, or -1 when the text is exhausted before a
+ * line; *line points at the characters (not zero-ended). */
+static int ReadLine(IniFile *ini, char *buf, const char **line)
 {
+    const uint8_t *w;
+    uint32_t r, v;
     for (;;) {
         if (!WindowAvailable(ini))
             return -1;
-        const uint8_t *w = ini->window;
-        uint32_t r = ini->windowRead, v = ini->windowValid;
+        w = ini->window;
+        r = ini->windowRead;
+        v = ini->windowValid;
         while (r < v && IsLineEnd(w[r]))
             r++;
         ini->windowRead = r;
         if (r < v)
             break;
     }
+
+    /* The usual case: the line ends inside the window. */
+    uint32_t limit = (v - r > INI_LINE_MAX) ? r + INI_LINE_MAX : v;
+    uint32_t e = FindLineEnd(w, r, limit);
+    if (e < v && IsLineEnd(w[e])) {
+        ini->windowRead = e + 1;
+        *line = (const char *)w + r;
+        return (int)(e - r);
+    }
+
+    /* Otherwise copy, refilling as needed. */
     uint32_t n = 0;
     while (WindowAvailable(ini)) {
-        const uint8_t *w = ini->window;
-        uint32_t r = ini->windowRead, v = ini->windowValid;
+        w = ini->window;
+        r = ini->windowRead;
+        v = ini->windowValid;
         uint32_t room = INI_LINE_MAX - n;
         uint32_t stop = (v - r < room) ? v : r + room;
         while (r < stop && !IsLineEnd(w[r]))
-            line[n++] = (char)w[r++];
+            buf[n++] = (char)w[r++];
         if (r < v && IsLineEnd(w[r])) {
             ini->windowRead = r + 1;
             break;
@@ -86,7 +126,7 @@ static int ReadLine(IniFile *ini, char *line)
         }
         ini->windowRead = r;
     }
-    line[n] = 0;
+    *line = buf;
     return (int)n;
 }
 
@@ -233,6 +273,8 @@ static uint32_t AddKeyword(IniParse *ps, const char *p, const char *end)
     return INI_OK;
 }
 
+/* A line: its characters up to `len`; it holds no line end and need not be
+ * zero-ended. */
 static uint32_t HandleLine(IniParse *ps, const char *line, int len)
 {
     const char *p = line, *end = line + len;
@@ -250,9 +292,10 @@ static uint32_t HandleLine(IniParse *ps, const char *line, int len)
 static uint32_t Parse(IniFile *ini)
 {
     IniParse ps = {ini, NULL, NULL};
-    char line[INI_LINE_MAX + 1];
+    char buf[INI_LINE_MAX + 1];
+    const char *line;
     int len;
-    while ((len = ReadLine(ini, line)) >= 0) {
+    while ((len = ReadLine(ini, buf, &line)) >= 0) {
         uint32_t rc = HandleLine(&ps, line, len);
         if (rc != INI_OK)
             return rc;
