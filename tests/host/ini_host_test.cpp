@@ -1,6 +1,7 @@
 /*
  * Configuration engine cases that need the native system: a file whose
- * writes fail (/dev/full) and a directory given as the file to read.
+ * writes fail (/dev/full), one whose reads fail (/proc/self/mem, unmapped
+ * at offset 0) and a directory given as the file to read.
  */
 #include <gtest/gtest.h>
 
@@ -19,6 +20,23 @@ TEST(IniHost, FailedWriteGivesWriteErrorAndKeepsObject)
     EXPECT_EQ(before, IniDump(ini));
     EXPECT_EQ(FILE_NO_HANDLE, ini->fileHandle);
     EXPECT_STREQ("/dev/full", ini->fileName);
+    IniClose(ini);
+}
+
+/* A read that fails ends the text silently: the parse succeeds with what
+ * was read before, here nothing. */
+TEST(IniHost, FailedReadEndsTextSilently)
+{
+    const char *path = "/proc/self/mem";
+    FileHandle h;
+    uint32_t err, got = 0;
+    char buf[16];
+    ASSERT_EQ(1, FileOpen(path, FILE_READ, &h, &err));
+    EXPECT_EQ(0, FileReadAt(h, 0, buf, sizeof buf, &got, &err)) << "the read did not fail";
+    FileClose(h, &err);
+    IniFile *ini = nullptr;
+    ASSERT_EQ(INI_OK, IniOpenFile(&ini, path, nullptr));
+    EXPECT_EQ(nullptr, ini->firstSection);
     IniClose(ini);
 }
 
