@@ -11,6 +11,8 @@
 #define STRING_BUFFER_SIZE  256
 #define MESSAGE_BUFFER_SIZE 1024
 
+HINSTANCE ShellInstance;
+
 static void ShowFormattedMessageV(HWND owner, const char *format, const char *title, UINT style,
                                   va_list args)
 {

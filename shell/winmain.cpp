@@ -8,8 +8,6 @@
 
 #define PATH_BUFFER_SIZE 256
 
-HINSTANCE ShellInstance;
-
 DWORD GetOsKind(void)
 {
     OSVERSIONINFOA version;

@@ -1,0 +1,311 @@
+/*
+ * Process, message-box and registry helpers of the Win32 test programs.
+ * Message boxes are found by polling the process's top-level windows; their
+ * icon is told by its pixels, read back from the screen and compared with the
+ * system icons drawn on the same background (icon handles of another process
+ * cannot be inspected from here).
+ */
+#include "rig_util.h"
+
+#include <vector>
+
+#define POLL_MS 20
+
+bool RigStart(const char *commandLine, RigProcess *process)
+{
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION info;
+    std::vector<char> line(commandLine, commandLine + strlen(commandLine) + 1);
+
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    process->process = NULL;
+    process->pid = 0;
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process->process = info.hProcess;
+    process->pid = info.dwProcessId;
+    return true;
+}
+
+bool RigWaitExit(RigProcess *process, DWORD timeoutMs, DWORD *exitCode)
+{
+    if (process->process == NULL)
+        return false;
+    if (WaitForSingleObject(process->process, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    GetExitCodeProcess(process->process, exitCode);
+    CloseHandle(process->process);
+    process->process = NULL;
+    return true;
+}
+
+void RigKill(RigProcess *process)
+{
+    if (process->process) {
+        TerminateProcess(process->process, 0xDEAD);
+        WaitForSingleObject(process->process, 5000);
+        CloseHandle(process->process);
+        process->process = NULL;
+    }
+}
+
+bool RigRunAndWait(const char *commandLine, DWORD timeoutMs, DWORD *exitCode)
+{
+    RigProcess process;
+    if (!RigStart(commandLine, &process))
+        return false;
+    if (RigWaitExit(&process, timeoutMs, exitCode))
+        return true;
+    RigKill(&process);
+    return false;
+}
+
+struct FindState {
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM param)
+{
+    FindState *state = (FindState *)param;
+    DWORD pid = 0;
+    char className[64];
+
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != state->pid || !IsWindowVisible(window))
+        return TRUE;
+    if (GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0) {
+        state->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static std::string WindowText(HWND window)
+{
+    char text[2048];
+    /* WM_GETTEXT works across processes; GetWindowText would not ask them. */
+    LRESULT length = SendMessageA(window, WM_GETTEXT, sizeof text, (LPARAM)text);
+    return std::string(text, length > 0 ? (size_t)length : 0);
+}
+
+struct IconSearch {
+    HWND icon;
+    HWND text;
+};
+
+static BOOL CALLBACK FindStatics(HWND child, LPARAM param)
+{
+    IconSearch *search = (IconSearch *)param;
+    char className[32];
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+
+    if (!GetClassNameA(child, className, sizeof className) || lstrcmpiA(className, "Static") != 0)
+        return TRUE;
+    if ((style & SS_TYPEMASK) == SS_ICON) {
+        /* A box without icon may keep an empty icon control. */
+        if (IsWindowVisible(child) && SendMessageA(child, STM_GETICON, 0, 0) != 0)
+            search->icon = child;
+    } else if (search->text == NULL || GetDlgCtrlID(child) == 0xFFFF) {
+        search->text = child;
+    }
+    return TRUE;
+}
+
+/* Pixels of a screen rectangle, top-down 32-bit. */
+static std::vector<DWORD> CaptureScreen(const RECT &rect)
+{
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    std::vector<DWORD> pixels((size_t)width * height);
+    BITMAPINFO info;
+    void *bits = NULL;
+
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return pixels;
+}
+
+/* The system icon drawn at the top left of a width x height field of the
+ * given background colour (top-down 32-bit pixels). */
+static std::vector<DWORD> RenderIcon(LPCSTR id, int width, int height, DWORD background)
+{
+    std::vector<DWORD> pixels((size_t)width * height, background);
+    BITMAPINFO info;
+    void *bits = NULL;
+
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    memcpy(bits, pixels.data(), pixels.size() * sizeof(DWORD));
+    DrawIcon(memory, 0, 0, LoadIconA(NULL, id));
+    GdiFlush();
+    memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return pixels;
+}
+
+static RigIcon ClassifyIcon(HWND iconWindow)
+{
+    static const struct {
+        LPCSTR id;
+        RigIcon icon;
+    } candidates[] = {
+        {IDI_EXCLAMATION, RIG_ICON_EXCLAMATION},
+        {IDI_ASTERISK, RIG_ICON_INFORMATION},
+        {IDI_HAND, RIG_ICON_HAND},
+        {IDI_QUESTION, RIG_ICON_QUESTION},
+    };
+    RECT rect;
+    GetWindowRect(iconWindow, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return RIG_ICON_NONE;
+    std::vector<DWORD> shown = CaptureScreen(rect);
+    DWORD background = shown[(size_t)width * height - 1] & 0xFFFFFF;
+    RigIcon best = RIG_ICON_UNKNOWN;
+    size_t bestDifferent = shown.size() / 20 + 1;   /* at most 5 % may differ */
+    for (const auto &candidate : candidates) {
+        std::vector<DWORD> drawn = RenderIcon(candidate.id, width, height, background);
+        size_t different = 0;
+        for (size_t i = 0; i < shown.size(); i++)
+            different += (shown[i] & 0xFFFFFF) != (drawn[i] & 0xFFFFFF);
+        if (different < bestDifferent) {
+            bestDifferent = different;
+            best = candidate.icon;
+        }
+    }
+    return best;
+}
+
+bool RigFindMessageBox(const RigProcess *process, DWORD timeoutMs, RigMessageBox *box)
+{
+    DWORD start = GetTickCount();
+    FindState state = {process->pid, NULL};
+
+    for (;;) {
+        EnumWindows(FindDialogOfProcess, (LPARAM)&state);
+        if (state.found)
+            break;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(POLL_MS);
+    }
+    box->window = state.found;
+    box->title = WindowText(state.found);
+    IconSearch search = {NULL, NULL};
+    EnumChildWindows(state.found, FindStatics, (LPARAM)&search);
+    box->text = search.text ? WindowText(search.text) : std::string();
+    /* Let the box finish painting before its pixels are read: poll until two
+     * captures agree. */
+    box->icon = RIG_ICON_NONE;
+    if (search.icon) {
+        RigIcon previous = RIG_ICON_UNKNOWN;
+        for (int i = 0; i < 50; i++) {
+            RigIcon now = ClassifyIcon(search.icon);
+            if (now == previous && now != RIG_ICON_UNKNOWN)
+                break;
+            previous = now;
+            Sleep(POLL_MS);
+        }
+        box->icon = previous;
+    }
+    return true;
+}
+
+void RigDismissMessageBox(const RigMessageBox *box)
+{
+    PostMessageA(box->window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+bool RigSetWindowsVersion(const char *exeName, const char *version)
+{
+    std::string path = std::string("Software\\Wine\\AppDefaults\\") + exeName;
+    HKEY key;
+    if (version == NULL) {
+        LONG result = RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    }
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)version,
+                                 (DWORD)strlen(version) + 1);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+std::string RigFullPath(const std::string &path)
+{
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, NULL);
+    return length && length < sizeof full ? std::string(full, length) : path;
+}
+
+std::string RigReadFile(const std::string &path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char block[65536];
+    DWORD got = 0;
+    while (ReadFile(file, block, sizeof block, &got, NULL) && got > 0)
+        bytes.append(block, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool RigWriteFile(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string RigWaitForFile(const std::string &path, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > timeoutMs)
+            return std::string();
+        Sleep(POLL_MS);
+    }
+    return RigReadFile(path);
+}
+
+bool RigCopyFile(const std::string &from, const std::string &to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}

@@ -1,0 +1,72 @@
+/*
+ * Helpers of the Win32 test programs that drive real processes under Wine:
+ * start a program with an exact command line, wait for it with a bound and
+ * read its full 32-bit exit code, find the message box it shows and read its
+ * title, text and icon, dismiss it, and set Wine's emulated Windows version
+ * for an executable name.
+ */
+#ifndef ORM_RIG_UTIL_H
+#define ORM_RIG_UTIL_H
+
+#include <windows.h>
+
+#include <string>
+
+struct RigProcess {
+    HANDLE process;   /* owned; closed by RigWaitExit once the process ended */
+    DWORD pid;
+};
+
+enum RigIcon {
+    RIG_ICON_NONE,
+    RIG_ICON_EXCLAMATION,
+    RIG_ICON_INFORMATION,
+    RIG_ICON_HAND,
+    RIG_ICON_QUESTION,
+    RIG_ICON_UNKNOWN,   /* an icon is shown but matches none of the system's */
+};
+
+struct RigMessageBox {
+    HWND window;
+    std::string title;
+    std::string text;
+    RigIcon icon;
+};
+
+/* Starts `commandLine` exactly as given (no quoting added). */
+bool RigStart(const char *commandLine, RigProcess *process);
+
+/* Waits up to timeoutMs; true with the exit code when the process ended,
+ * false while it still runs. */
+bool RigWaitExit(RigProcess *process, DWORD timeoutMs, DWORD *exitCode);
+
+/* Ends a process that a failed test left running. */
+void RigKill(RigProcess *process);
+
+bool RigRunAndWait(const char *commandLine, DWORD timeoutMs, DWORD *exitCode);
+
+/* Polls (every 20 ms, up to timeoutMs) for a visible dialog window of the
+ * process and reads it. */
+bool RigFindMessageBox(const RigProcess *process, DWORD timeoutMs, RigMessageBox *box);
+
+/* Presses the box's first button (OK). */
+void RigDismissMessageBox(const RigMessageBox *box);
+
+/* HKCU\Software\Wine\AppDefaults\<exeName> "Version"; NULL removes it. */
+bool RigSetWindowsVersion(const char *exeName, const char *version);
+
+/* Full path of a file relative to the current directory. */
+std::string RigFullPath(const std::string &path);
+
+std::string RigReadFile(const std::string &path);
+bool RigWriteFile(const std::string &path, const std::string &bytes);
+
+/* Polls (every 20 ms, up to timeoutMs) until the file exists; its bytes, or
+ * an empty string when it never appeared. Products write their reports
+ * atomically (temporary name, then rename). */
+std::string RigWaitForFile(const std::string &path, DWORD timeoutMs);
+
+/* Copies `from` to `to`, replacing it. */
+bool RigCopyFile(const std::string &from, const std::string &to);
+
+#endif
