@@ -8,10 +8,11 @@
  *  2. the other copy lies L + 72 before it only when that many bytes exist;
  *  3. from a start position, the container must end below 4 GiB;
  *  4. L is at most 65535, so the body buffer is never absurd.
+ * The body comes from the engine's allocator (IniMemAlloc), so that tests
+ * can fail it like every other allocation of the configuration library.
  */
 #include "embed.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "pe_image.h"
@@ -79,7 +80,7 @@ char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
 
     /* One byte more than the body, so an empty body is a real buffer too. */
     report->status = EMBED_NO_MEMORY;
-    body = (uint8_t *)malloc(bodyLength + 1);
+    body = (uint8_t *)IniMemAlloc(bodyLength + 1);
     if (!body)
         return NULL;
     report->status = EMBED_SHORT_BODY;
@@ -101,7 +102,7 @@ char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
     return (char *)body;
 
 fail:
-    free(body);
+    IniMemFree(body);
     return NULL;
 }
 
@@ -113,7 +114,7 @@ char *EmbedReadBlock(FileHandle file, uint32_t position, uint32_t *length,
 
 void EmbedFreeBlock(char *body)
 {
-    free(body);
+    IniMemFree(body);
 }
 
 char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length,

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "embed.h"
+#include "ini_test_support.h"
 #include "synthetic_pe.h"
 
 namespace {
@@ -439,6 +440,39 @@ TEST_F(EmbedTest, LoadIniParsesTheBody)
     ASSERT_NE(ini, nullptr) << "signed file";
     EXPECT_STREQ(IniGetValue(ini, "Product", "Level", nullptr), "3");
     IniClose(ini);
+}
+
+TEST_F(EmbedTest, FailedAllocationsGiveNoneAndLeakNothing)
+{
+    std::string path = Write(WithContainer(Image(), kText));
+    FileHandle file;
+    uint32_t err, length = 9;
+    ASSERT_TRUE(FileOpen(path.c_str(), FILE_READ, &file, &err));
+    EmbedReadReport report;
+    IniAllocReset(0);
+    EXPECT_EQ(EmbedReadBlockReport(file, (uint32_t)(kPrefix + EMBED_CONTAINER_SIZE(strlen(kText))), &length, 0, 1,
+                                   &report),
+              nullptr);
+    EXPECT_EQ(report.status, EMBED_NO_MEMORY);
+    EXPECT_EQ(length, 0u);
+    FileClose(file, &err);
+
+    /* EmbedLoadIni failing at each allocation in turn (the body's, then the
+     * parser's) gives none with nothing left; past the last it succeeds. */
+    long failAt = 0;
+    for (;; failAt++) {
+        IniAllocReset(failAt);
+        IniFile *ini = EmbedLoadIni(path.c_str());
+        if (ini) {
+            IniClose(ini);
+            EXPECT_EQ(IniAllocGet().live, 0) << "after success";
+            break;
+        }
+        EXPECT_EQ(IniAllocGet().live, 0) << "failing allocation " << failAt;
+        ASSERT_LT(failAt, 100);
+    }
+    EXPECT_GE(failAt, 2) << "the body and at least one record of the parser";
+    IniAllocReset(-1);
 }
 
 TEST_F(EmbedTest, LoadIniGivesNone)
