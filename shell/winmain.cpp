@@ -6,6 +6,10 @@
  */
 #include "shell.h"
 
+#include "embed.h"
+#include "ini.h"
+#include "look3d.h"
+
 #define PATH_BUFFER_SIZE 256
 
 DWORD GetOsKind(void)
@@ -40,6 +44,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     LaunchRequest request;
     LaunchOutcome outcome;
     char programPath[PATH_BUFFER_SIZE];
+    char ownFileName[PATH_BUFFER_SIZE];
+    IniFile *configuration = NULL;
     DWORD exclusions;
     int exitCode;
 
@@ -73,7 +79,25 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     request.arguments = commandTail ? commandTail : "";
     exitCode = EXIT_OK;
 
-    LaunchProduct(&request, &outcome);
+    Look3dOpen(instance);
+    Look3dHookThread(instance);
+
+    /* The configuration text appended to our own file; only its presence
+     * matters to the run. */
+    DWORD nameLength = GetModuleFileNameA(instance, ownFileName, sizeof ownFileName);
+    if (nameLength != 0 && nameLength < sizeof ownFileName)
+        configuration = EmbedLoadIni(ownFileName);
+    if (configuration == NULL && (request.flags & PSF_CONFIG_REQUIRED)) {
+        ShowResourceMessage(instance, NULL, IDS_NO_EMBEDDED_INI, IDS_SHELL_TITLE, MB_OK);
+        exitCode = EXIT_NO_CONFIGURATION;
+    }
+
+    if (exitCode == EXIT_OK)
+        LaunchProduct(&request, &outcome);
+
+    if (configuration != NULL)
+        IniClose(configuration);
+    Look3dClose(instance);
 
     if (request.flags & PSF_WAIT_FOR_PRODUCT)
         WaitForProduct(outcome.processId, request.programPath);
