@@ -139,6 +139,8 @@ int32_t     IniParseNumber(const char *text);
  *  - A line longer than the 255 characters the reader takes would not read
  *    back the same: such an object is refused with INI_ERR_WRITE before
  *    anything is written, and the file stays as it was.
+ * Keywords without a name or a value (possible only in objects changed by
+ * hand) are skipped.
  * So an object parsed from text reads back with the same sections, names,
  * indexes and values; a comment comes back with one more leading blank. */
 uint32_t IniWriteFile(IniFile *ini, const char *path);
