@@ -25,13 +25,23 @@
         }                                                                    \
     } while (0)
 
-/* One temporary file per process, reused by every input. */
+static char g_fuzzScratch[1024];
+
+static inline void FuzzRemoveScratch()
+{
+    uint32_t err;
+    FileDelete(g_fuzzScratch, &err);
+}
+
+/* One temporary file per process, reused by every input and removed when
+ * the process ends. */
 static inline const char *FuzzScratchFile()
 {
-    static char path[1024];
-    if (!path[0])
-        FUZZ_CHECK(FileMakeTemp(path, sizeof path));
-    return path;
+    if (!g_fuzzScratch[0]) {
+        FUZZ_CHECK(FileMakeTemp(g_fuzzScratch, sizeof g_fuzzScratch));
+        atexit(FuzzRemoveScratch);
+    }
+    return g_fuzzScratch;
 }
 
 static inline void FuzzWriteFile(const char *path, const uint8_t *data, size_t size)
