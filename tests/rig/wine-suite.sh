@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Wine tests of a Win32 build: prepares the prefix, a display and a
-# lasting wineserver, runs ctest's "wine" label, then tears it all down.
+# lasting wineserver, runs the build's tests, then tears it all down.
 # Usage: wine-suite.sh BUILD_DIR [extra ctest arguments]
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
@@ -9,4 +9,4 @@ build=${1:?usage: wine-suite.sh BUILD_DIR [ctest args]}
 shift
 rig_start || exit 1
 trap rig_stop EXIT
-ctest --test-dir "$build" -L wine --output-on-failure "$@"
+ctest --test-dir "$build" --output-on-failure "$@"

@@ -6,6 +6,7 @@
  *   PROBE_SHOW   file that receives the show state of its start-up information
  *   PROBE_HOLD   name of an event to wait for (at most 60 s) before ending
  *   PROBE_DONE   file written when the probe is about to end
+ *   PROBE_SIGNAL name of an event set just before the probe ends
  *   PROBE_EXIT   exit code (decimal)
  * Without PROBE_OUT it prints its command line to stdout (the demo's product).
  */
@@ -56,6 +57,13 @@ int main(void)
     }
     if (GetEnvironmentVariableA("PROBE_DONE", value, sizeof value))
         WriteWholeFile(value, "done", 4);
+    if (GetEnvironmentVariableA("PROBE_SIGNAL", value, sizeof value)) {
+        HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, value);
+        if (event) {
+            SetEvent(event);
+            CloseHandle(event);
+        }
+    }
     if (GetEnvironmentVariableA("PROBE_EXIT", value, sizeof value))
         return atoi(value);
     return 0;

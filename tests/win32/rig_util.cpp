@@ -11,7 +11,7 @@
 
 #define POLL_MS 20
 
-bool RigStart(const char *commandLine, RigProcess *process)
+bool RigStart(const char *commandLine, RigProcess *process, WORD showWindow)
 {
     STARTUPINFOA startup;
     PROCESS_INFORMATION info;
@@ -19,6 +19,10 @@ bool RigStart(const char *commandLine, RigProcess *process)
 
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
+    if (showWindow != RIG_DEFAULT_SHOW) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = showWindow;
+    }
     process->process = NULL;
     process->pid = 0;
     if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info))

@@ -33,8 +33,11 @@ struct RigMessageBox {
     RigIcon icon;
 };
 
-/* Starts `commandLine` exactly as given (no quoting added). */
-bool RigStart(const char *commandLine, RigProcess *process);
+#define RIG_DEFAULT_SHOW 0xFFFF
+
+/* Starts `commandLine` exactly as given (no quoting added); with a show state
+ * other than RIG_DEFAULT_SHOW, the start-up information carries it. */
+bool RigStart(const char *commandLine, RigProcess *process, WORD showWindow = RIG_DEFAULT_SHOW);
 
 /* Waits up to timeoutMs; true with the exit code when the process ended,
  * false while it still runs. */

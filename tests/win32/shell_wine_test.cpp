@@ -266,6 +266,21 @@ TEST_F(ShellWine, ProductReceivesQuotedPathAndTail)
     }
 }
 
+TEST_F(ShellWine, ProductInheritsShowState)
+{
+    std::string shell = Package("show.exe", "--program $SHELLDIR\\PRODUCT.EXE");
+    SetEnvironmentVariableA("PROBE_SHOW", Work("show.txt").c_str());
+    DeleteFileA(Work("show.txt").c_str());
+    RigProcess process;
+    DWORD code = 0xDEADBEEF;
+    ASSERT_TRUE(RigStart(("\"" + shell + "\"").c_str(), &process, SW_SHOWMINNOACTIVE));
+    EXPECT_TRUE(RigWaitExit(&process, EXIT_TIMEOUT_MS, &code));
+    EXPECT_EQ(code, 0u);
+    /* STARTF_USESHOWWINDOW (1) and SW_SHOWMINNOACTIVE (7), as the shell got them. */
+    EXPECT_EQ(RigWaitForFile(Work("show.txt"), 15000), "1 7");
+    SetEnvironmentVariableA("PROBE_SHOW", NULL);
+}
+
 TEST_F(ShellWine, WindirMacroStartsProductFromWindowsDirectory)
 {
     char windows[MAX_PATH];

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Checks the built ORMGEN32.EXE as a file: it imports from system DLLs only,
+# carries the asInvoker manifest (a shell renamed SETUP.EXE must not be taken
+# for an installer) and its settings record section.
+set -euo pipefail
+exe=${1:?usage: check_image.sh ORMGEN32.EXE}
+fail=0
+dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr 'a-z' 'A-Z' | sort -u)
+for dll in $dlls; do
+  case "$dll" in
+    KERNEL32.DLL|USER32.DLL|GDI32.DLL|MSVCRT.DLL) ;;
+    *) echo "unexpected import: $dll"; fail=1 ;;
+  esac
+done
+echo "imports: $(echo $dlls)"
+grep -q 'requestedExecutionLevel level="asInvoker"' "$exe" || { echo "no asInvoker manifest"; fail=1; }
+i686-w64-mingw32-objdump -h "$exe" | grep -q ' \.ormset ' || { echo "no .ormset section"; fail=1; }
+i686-w64-mingw32-objdump -p "$exe" | grep -Eq '^Subsystem[[:space:]]+00000002' \
+  || { echo "not a GUI program"; fail=1; }
+[ $fail -eq 0 ] && echo "ORMGEN32.EXE image checks passed"
+exit $fail
