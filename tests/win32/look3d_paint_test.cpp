@@ -387,16 +387,13 @@ std::vector<std::vector<int>> ReadGlyphTable()
     return rows;
 }
 
-TEST(Look3dGlyphs, ResourceMatchesThePixelTable)
+/* Checks bitmap 26567 of module against the pixel table, pixel by pixel. */
+void CheckGlyphResource(HMODULE module, const std::vector<std::vector<int>> &table)
 {
-    std::vector<std::vector<int>> table = ReadGlyphTable();
-    ASSERT_EQ(table.size(), 39u) << "reading " << ORM_GLYPHS_TXT;
-    for (const std::vector<int> &row : table)
-        ASSERT_EQ(row.size(), 70u);
-
-    HRSRC found = FindResourceA(Self(), MAKEINTRESOURCEA(LOOK3D_GLYPHS_ID), (LPCSTR)RT_BITMAP);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(LOOK3D_GLYPHS_ID), (LPCSTR)RT_BITMAP);
     ASSERT_NE(found, (HRSRC)NULL) << "bitmap 26567 is built into the program";
-    const BYTE *res = (const BYTE *)LockResource(LoadResource(Self(), found));
+    const BYTE *res = (const BYTE *)LockResource(LoadResource(module, found));
+    ASSERT_NE(res, (const BYTE *)NULL);
     const BITMAPINFOHEADER *h = (const BITMAPINFOHEADER *)res;
     EXPECT_EQ(h->biSize, 40u);
     EXPECT_EQ(h->biWidth, 70);
@@ -406,7 +403,7 @@ TEST(Look3dGlyphs, ResourceMatchesThePixelTable)
     EXPECT_EQ(h->biCompression, (DWORD)BI_RGB);
     EXPECT_TRUE(h->biClrUsed == 0 || h->biClrUsed == 16);
     const int stride = 36;
-    ASSERT_EQ(SizeofResource(Self(), found), 40u + 64u + 39u * stride);
+    ASSERT_EQ(SizeofResource(module, found), 40u + 64u + 39u * stride);
 
     /* Marker colours of the table entries the pixels use (blue, green, red). */
     const RGBQUAD *colours = (const RGBQUAD *)(res + 40);
@@ -432,6 +429,26 @@ TEST(Look3dGlyphs, ResourceMatchesThePixelTable)
         }
     }
     EXPECT_EQ(wrong, 0);
+}
+
+TEST(Look3dGlyphs, ResourceMatchesThePixelTable)
+{
+    std::vector<std::vector<int>> table = ReadGlyphTable();
+    ASSERT_EQ(table.size(), 39u) << "reading " << ORM_GLYPHS_TXT;
+    for (const std::vector<int> &row : table)
+        ASSERT_EQ(row.size(), 70u);
+    CheckGlyphResource(Self(), table);
+}
+
+TEST(Look3dGlyphs, ShellCarriesTheSameBitmap)
+{
+    std::vector<std::vector<int>> table = ReadGlyphTable();
+    ASSERT_EQ(table.size(), 39u);
+    std::string shell = L3tBesideExe("ORMGEN32.EXE");
+    HMODULE module = LoadLibraryExA(shell.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, (HMODULE)NULL) << shell;
+    CheckGlyphResource(module, table);
+    FreeLibrary(module);
 }
 
 TEST(Look3dGlyphs, LoadedBitmapIsRecolouredToTheSlots)
