@@ -1,0 +1,628 @@
+/*
+ * The look's buttons on real windows: the glyph cell of every button type,
+ * check state, pushed state and enabled state compared pixel for pixel with
+ * the recoloured glyph bitmap; the push-button face; the group box's etched
+ * line and caption band; focus rectangles; what a repaint around the system
+ * procedure draws and what it leaves alone; the visible bit around the
+ * system procedure; which buttons get the look on which version.
+ */
+#include "look3d_controls_fixture.h"
+
+#include <algorithm>
+
+namespace {
+
+const DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+/* The recoloured glyph bitmap, read back into a canvas. */
+struct GlyphSheet {
+    L3tCanvas cv;
+    GlyphSheet()
+    {
+        if (!L3tCanvasCreate(&cv, 5 * L3_GLYPH_CX, 3 * L3_GLYPH_CY, 0))
+            return;
+        HDC memory = CreateCompatibleDC(cv.dc);
+        HGDIOBJ old = SelectObject(memory, Look3d.hbmGlyphs);
+        BitBlt(cv.dc, 0, 0, cv.width, cv.height, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        GdiFlush();
+    }
+    ~GlyphSheet() { L3tCanvasDestroy(&cv); }
+    uint32_t at(int column, int row, int x, int y) const
+    {
+        return cv.at(L3_GLYPH_CX * column + x, L3_GLYPH_CY * row + y) & 0xFFFFFF;
+    }
+};
+
+int ClientHeight(HWND w)
+{
+    RECT r;
+    GetClientRect(w, &r);
+    return r.bottom;
+}
+
+int ClientWidth(HWND w)
+{
+    RECT r;
+    GetClientRect(w, &r);
+    return r.right;
+}
+
+/* Where a check box or radio button shows its glyph. */
+RECT GlyphCell(HWND button)
+{
+    int top = (ClientHeight(button) - L3_GLYPH_CY) / 2;
+    RECT r = { 0, top, L3_GLYPH_CX, top + L3_GLYPH_CY };
+    return r;
+}
+
+/* Pixels of the glyph cell of button that differ from cell (column, row). */
+int GlyphMismatches(const CtlView &v, HWND button, const GlyphSheet &sheet, int column, int row)
+{
+    RECT cell = GlyphCell(button);
+    int wrong = 0;
+    for (int y = 0; y < L3_GLYPH_CY; y++)
+        for (int x = 0; x < L3_GLYPH_CX; x++)
+            if (v.at(cell.left + x, cell.top + y) != sheet.at(column, row, x, y))
+                wrong++;
+    return wrong;
+}
+
+/* Extent of a button's caption in its own font. */
+SIZE CaptionExtent(HWND button, const char *text)
+{
+    HDC dc = GetDC(button);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(button, WM_GETFONT, 0, 0));
+    SIZE s = { 0, 0 };
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &s);
+    SelectObject(dc, old);
+    ReleaseDC(button, dc);
+    return s;
+}
+
+/* Pixels of colour c within rect (control coordinates), and their bounds. */
+struct Found {
+    int count = 0;
+    RECT box = { INT_MAX, INT_MAX, INT_MIN, INT_MIN };
+};
+Found FindColour(const CtlView &v, const RECT &rect, uint32_t c)
+{
+    Found f;
+    for (int y = rect.top; y < rect.bottom; y++)
+        for (int x = rect.left; x < rect.right; x++)
+            if (v.at(x, y) == c) {
+                f.count++;
+                f.box.left = std::min<LONG>(f.box.left, x);
+                f.box.top = std::min<LONG>(f.box.top, y);
+                f.box.right = std::max<LONG>(f.box.right, x + 1);
+                f.box.bottom = std::max<LONG>(f.box.bottom, y + 1);
+            }
+    return f;
+}
+
+RECT Whole(HWND w)
+{
+    RECT r = { 0, 0, ClientWidth(w), ClientHeight(w) };
+    return r;
+}
+
+class OldButtons : public OldFixture {};
+class CurrentButtons : public CurrentFixture {};
+
+/* ---- glyph cells --------------------------------------------------------- */
+
+struct GlyphCase {
+    DWORD type;
+    WPARAM check;
+    bool pushed;
+    bool enabled;
+    int column;     /* expected cell */
+    int row;
+};
+
+/* Columns: enabled 0 clear, 1 checked, 2 pushed clear, 3 pushed checked;
+ * disabled 2 clear, 4 checked, pushed or not. Rows: 0 check boxes, 1 radio
+ * buttons, 2 three-state buttons while indeterminate. */
+const GlyphCase kGlyphCases[] = {
+    { BS_CHECKBOX, 0, false, true, 0, 0 },
+    { BS_AUTOCHECKBOX, 1, false, true, 1, 0 },
+    { BS_CHECKBOX, 0, true, true, 2, 0 },
+    { BS_AUTOCHECKBOX, 1, true, true, 3, 0 },
+    { BS_CHECKBOX, 0, false, false, 2, 0 },
+    { BS_CHECKBOX, 1, false, false, 4, 0 },
+    { BS_AUTOCHECKBOX, 0, true, false, 2, 0 },
+    { BS_CHECKBOX, 1, true, false, 4, 0 },
+    { BS_RADIOBUTTON, 0, false, true, 0, 1 },
+    { BS_AUTORADIOBUTTON, 1, false, true, 1, 1 },
+    { BS_RADIOBUTTON, 1, true, true, 3, 1 },
+    { BS_AUTORADIOBUTTON, 0, true, false, 2, 1 },
+    { BS_RADIOBUTTON, 1, false, false, 4, 1 },
+    { BS_3STATE, 2, false, true, 1, 2 },
+    { BS_AUTO3STATE, 2, true, true, 3, 2 },
+    { BS_3STATE, 2, true, false, 4, 2 },
+    { BS_AUTO3STATE, 1, false, true, 1, 0 },
+    { BS_3STATE, 0, true, true, 2, 0 },
+};
+const int kGlyphCount = sizeof kGlyphCases / sizeof kGlyphCases[0];
+
+TEST_F(OldButtons, GlyphCellByTypeCheckPushedAndEnabled)
+{
+    std::vector<L3tItem> items;
+    for (int i = 0; i < kGlyphCount; i++) {
+        L3tItem it = { 0x0080, NULL, "Xy", kChild | kGlyphCases[i].type,
+                       (short)(4 + (i / 9) * 60), (short)(4 + (i % 9) * 12), 50, 10,
+                       (WORD)(200 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), kGlyphCount, 130, 116));
+    for (int i = 0; i < kGlyphCount; i++) {
+        const GlyphCase &c = kGlyphCases[i];
+        HWND b = Item(200 + i);
+        ASSERT_TRUE(CtlHasLook(b)) << "case " << i;
+        SendMessageA(b, BM_SETCHECK, c.check, 0);
+        if (c.pushed)
+            SendMessageA(b, BM_SETSTATE, TRUE, 0);
+        if (!c.enabled)
+            EnableWindow(b, FALSE);
+    }
+    L3tRepaint(dialog);
+    GlyphSheet sheet;
+    L3tImage image = L3tCaptureWindow(dialog);
+    for (int i = 0; i < kGlyphCount; i++) {
+        const GlyphCase &c = kGlyphCases[i];
+        HWND b = Item(200 + i);
+        CtlView v = CtlViewOf(image, dialog, b);
+        EXPECT_EQ(GlyphMismatches(v, b, sheet, c.column, c.row), 0)
+            << "case " << i << ": want cell (" << c.column << "," << c.row << ")";
+        /* The caption, 18 pixels in: button text, or grey text while disabled. */
+        RECT caption = { 18, 0, ClientWidth(b), ClientHeight(b) };
+        Found text = FindColour(v, caption, CtlSlot(L3C_BTNTEXT));
+        Found grey = FindColour(v, caption, CtlSlot(L3C_GRAYTEXT));
+        if (c.enabled) {
+            EXPECT_GT(text.count, 0) << "case " << i;
+            EXPECT_EQ(grey.count, 0) << "case " << i;
+        } else {
+            EXPECT_EQ(text.count, 0) << "case " << i;
+            EXPECT_GT(grey.count, 0) << "case " << i;
+        }
+    }
+}
+
+/* ---- push buttons ---------------------------------------------------------- */
+
+/* The face of a push button as the look lays it down, whole. */
+CtlPicture PushFace(int w, int h, bool defaultRing, bool pushed)
+{
+    const uint32_t frame = CtlSlot(L3C_FRAME), face = CtlSlot(L3C_FACE);
+    const uint32_t hilite = CtlSlot(L3C_HILITE), shadow = CtlSlot(L3C_SHADOW);
+    CtlPicture p;
+    RECT r = { 0, 0, w, h };
+    p.Edges(r, frame, frame, true, true, true, true);
+    int k = 1;
+    if (defaultRing) {
+        RECT in = { 1, 1, w - 1, h - 1 };
+        p.Edges(in, frame, frame, true, true, true, true);
+        k = 2;
+    }
+    /* Corners show the parent's button brush: the look's face brush. */
+    p.Set(0, 0, face);
+    p.Set(w - 1, 0, face);
+    p.Set(0, h - 1, face);
+    p.Set(w - 1, h - 1, face);
+    if (pushed) {
+        p.Column(k, k, h - k, shadow);
+        p.Row(k, k, w - k, shadow);
+        for (int y = k + 1; y < h - k; y++)
+            p.Row(y, k + 1, w - k, face);
+    } else {
+        for (int i = 0; i < 2; i++) {
+            p.Column(k + i, k, h - k, hilite);
+            p.Row(k + i, k, w - k, hilite);
+        }
+        p.Row(h - k - 1, k, w - k, shadow);
+        p.Column(w - k - 1, k, h - k - 1, shadow);
+        p.Row(h - k - 2, k + 1, w - k - 1, shadow);
+        p.Column(w - k - 2, k + 1, h - k - 2, shadow);
+        for (int y = k + 2; y < h - k - 2; y++)
+            p.Row(y, k + 2, w - k - 2, face);
+    }
+    return p;
+}
+
+struct PushCase {
+    DWORD type;
+    bool enabled;
+    bool pushed;
+    bool twoRings;
+};
+const PushCase kPushCases[] = {
+    { BS_DEFPUSHBUTTON, true, false, true },
+    { BS_DEFPUSHBUTTON, false, false, false },
+    { BS_PUSHBUTTON, true, false, false },
+    { BS_PUSHBUTTON, true, true, false },
+    { BS_DEFPUSHBUTTON, true, true, true },
+};
+const int kPushCount = sizeof kPushCases / sizeof kPushCases[0];
+
+TEST_F(OldButtons, PushButtonFaceRingsBevelsAndPushedFace)
+{
+    std::vector<L3tItem> items;
+    /* The focus goes to a check box, so no push button draws a focus rectangle. */
+    L3tItem focus = { 0x0080, NULL, "Focus", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 4, 50, 10, 309 };
+    items.push_back(focus);
+    for (int i = 0; i < kPushCount; i++) {
+        L3tItem it = { 0x0080, NULL, "OK", kChild | kPushCases[i].type, 4,
+                       (short)(18 + i * 20), 60, 16, (WORD)(300 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), (int)items.size(), 80, 122));
+    SetFocus(Item(309));
+    /* The dialog manager keeps one default button: give each its type back. */
+    for (int i = 0; i < kPushCount; i++)
+        SendMessageA(Item(300 + i), BM_SETSTYLE, kPushCases[i].type, FALSE);
+    for (int i = 0; i < kPushCount; i++) {
+        if (kPushCases[i].pushed)
+            SendMessageA(Item(300 + i), BM_SETSTATE, TRUE, 0);
+        if (!kPushCases[i].enabled)
+            EnableWindow(Item(300 + i), FALSE);
+    }
+    L3tRepaint(dialog);
+    L3tImage image = L3tCaptureWindow(dialog);
+    for (int i = 0; i < kPushCount; i++) {
+        const PushCase &c = kPushCases[i];
+        HWND b = Item(300 + i);
+        CtlView v = CtlViewOf(image, dialog, b);
+        int w = ClientWidth(b), h = ClientHeight(b);
+        CtlPicture want = PushFace(w, h, c.twoRings, c.pushed);
+        /* The caption's cells sit in the middle of the face. */
+        SIZE t = CaptionExtent(b, "OK");
+        RECT text = { (w - t.cx) / 2 - 3, (h - t.cy) / 2 - 3, (w + t.cx) / 2 + 4,
+                      (h + t.cy) / 2 + 4 };
+        for (int y = text.top; y < text.bottom; y++)
+            for (int x = text.left; x < text.right; x++)
+                want.px.erase(std::make_pair(x, y));
+        std::string what = "push case " + std::to_string(i);
+        EXPECT_EQ(CtlMismatches(v, want, Whole(b), NULL, what.c_str()), 0);
+        Found grey = FindColour(v, text, CtlSlot(L3C_GRAYTEXT));
+        EXPECT_EQ(grey.count > 0, !c.enabled) << what;
+    }
+}
+
+TEST_F(OldButtons, PushedCaptionMovesAndStaysThreePixelsInside)
+{
+    static const char kShort[] = "Move", kLong[] = "A caption far too wide";
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Focus", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 4, 50, 10, 319 },
+        { 0x0080, NULL, kShort, kChild | BS_PUSHBUTTON, 4, 18, 57, 17, 320 },
+        { 0x0080, NULL, kLong, kChild | BS_PUSHBUTTON, 4, 40, 30, 9, 321 },
+    };
+    ASSERT_TRUE(Make(items, 3, 80, 60));
+    SetFocus(Item(319));
+    const uint32_t text = CtlSlot(L3C_BTNTEXT);
+
+    /* The caption's shift follows the face: centred inside the bevels when
+     * raised, one pixel right and down of the centre of the pushed face. */
+    HWND b = Item(320);
+    int w = ClientWidth(b), h = ClientHeight(b);
+    SIZE t = CaptionExtent(b, kShort);
+    Found up = FindColour(CtlCapture(dialog, b), Whole(b), text);
+    SendMessageA(b, BM_SETSTATE, TRUE, 0);
+    Found down = FindColour(CtlCapture(dialog, b), Whole(b), text);
+    ASSERT_GT(up.count, 0);
+    EXPECT_EQ(up.count, down.count);
+    int dx = (2 + (w - 3 - t.cx) / 2 + 1) - (3 + (w - 6 - t.cx) / 2);
+    int dy = (2 + (h - 3 - t.cy) / 2 + 1) - (3 + (h - 6 - t.cy) / 2);
+    EXPECT_EQ(down.box.left - up.box.left, dx);
+    EXPECT_EQ(down.box.top - up.box.top, dy);
+    EXPECT_GE(dx, 1);
+    EXPECT_GE(dy, 1);
+
+    /* A caption wider than the face: pushed, its cells stop 3 pixels short
+     * of the right and bottom edges and the frame stays whole. */
+    HWND n = Item(321);
+    SendMessageA(n, BM_SETSTATE, TRUE, 0);
+    CtlView v = CtlCapture(dialog, n);
+    w = ClientWidth(n);
+    h = ClientHeight(n);
+    ASSERT_GT(CaptionExtent(n, kLong).cx, w);
+    RECT edgeBand = { w - 3, 0, w, h };
+    RECT bottomBand = { 0, h - 3, w, h };
+    EXPECT_EQ(FindColour(v, edgeBand, text).count, 0);
+    EXPECT_EQ(FindColour(v, bottomBand, text).count, 0);
+    for (int y = 1; y < h - 1; y++)
+        EXPECT_EQ(v.at(w - 1, y), CtlSlot(L3C_FRAME)) << "right frame at y " << y;
+    for (int x = 1; x < w - 1; x++)
+        EXPECT_EQ(v.at(x, h - 1), CtlSlot(L3C_FRAME)) << "bottom frame at x " << x;
+}
+
+/* ---- group boxes ----------------------------------------------------------- */
+
+TEST_F(OldButtons, GroupBoxLineAtHalfTheCaptionOrXHeight)
+{
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Group", kChild | BS_GROUPBOX, 4, 4, 80, 40, 400 },
+        { 0x0080, NULL, "", kChild | BS_GROUPBOX, 90, 4, 80, 40, 401 },
+    };
+    ASSERT_TRUE(Make(items, 2, 180, 50));
+    const uint32_t hilite = CtlSlot(L3C_HILITE), shadow = CtlSlot(L3C_SHADOW);
+    for (WORD id : { 400, 401 }) {
+        HWND g = Item(id);
+        char caption[16];
+        GetWindowTextA(g, caption, sizeof caption);
+        SIZE t = CaptionExtent(g, caption);
+        int h = CaptionExtent(g, "X").cy;
+        ASSERT_GT(h, 2);
+        int w = ClientWidth(g), bottom = ClientHeight(g);
+        CtlPicture want;
+        RECT line = { 0, h / 2, w - 1, bottom - 1 };
+        want.Edges(line, shadow, shadow, true, true, true, true);
+        OffsetRect(&line, 1, 1);
+        want.Edges(line, hilite, hilite, true, true, true, true);
+        /* The caption's cells cover the line from 4 pixels in. */
+        for (int y = 0; y < t.cy; y++)
+            for (int x = 4; x < 4 + t.cx; x++)
+                want.px.erase(std::make_pair(x, y));
+        CtlView v = CtlCapture(dialog, g);
+        EXPECT_EQ(CtlMismatches(v, want, Whole(g), NULL, caption), 0);
+    }
+}
+
+TEST_F(OldButtons, NewGroupCaptionInvalidatesTheCaptionBandInTheParent)
+{
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Old", kChild | BS_GROUPBOX, 10, 8, 100, 40, 410 },
+    };
+    ASSERT_TRUE(Make(items, 1, 130, 60));
+    HWND g = Item(410);
+    UpdateWindow(dialog);
+    ValidateRect(dialog, NULL);
+    static const char kNew[] = "A longer caption";
+    SetWindowTextA(g, kNew);
+    RECT in = CtlRectIn(g, dialog);
+    int h = CaptionExtent(g, kNew).cy;
+    RECT band = { in.left + 4, in.top, in.right, in.top + h };
+    RECT updated;
+    ASSERT_TRUE(GetUpdateRect(dialog, &updated, FALSE));
+    EXPECT_TRUE(EqualRect(&updated, &band))
+        << "update (" << updated.left << "," << updated.top << ")-(" << updated.right << ","
+        << updated.bottom << "), band (" << band.left << "," << band.top << ")-("
+        << band.right << "," << band.bottom << ")";
+    /* Once painted, the new caption stands over the line. */
+    L3tPump();
+    CtlView v = CtlCapture(dialog, g);
+    RECT captionRows = { 0, 0, ClientWidth(g), h };
+    Found text = FindColour(v, captionRows, CtlSlot(L3C_BTNTEXT));
+    int w = CaptionExtent(g, kNew).cx;
+    EXPECT_GE(text.box.right, 4 + w - 3);
+    EXPECT_LE(text.box.right, 4 + w + 1);
+}
+
+/* ---- repaints around the system procedure ------------------------------ */
+
+/* Differences between two captures of the same control. */
+std::vector<POINT> Differences(const CtlView &a, const CtlView &b, const RECT &area)
+{
+    std::vector<POINT> d;
+    for (int y = area.top; y < area.bottom; y++)
+        for (int x = area.left; x < area.right; x++)
+            if (a.at(x, y) != b.at(x, y))
+                d.push_back(POINT{ x, y });
+    return d;
+}
+
+bool OnOutline(const RECT &r, POINT p)
+{
+    bool inside = p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+    return inside && (p.x == r.left || p.x == r.right - 1 || p.y == r.top || p.y == r.bottom - 1);
+}
+
+TEST_F(OldButtons, FocusRectangleFollowsTheFocusBitOnly)
+{
+    static const char kCaption[] = "Focus me";
+    const L3tItem items[] = {
+        { 0x0080, NULL, kCaption, kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 4, 60, 12, 500 },
+        { 0x0080, NULL, "Other", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 20, 60, 12, 501 },
+    };
+    ASSERT_TRUE(Make(items, 2, 80, 40));
+    HWND a = Item(500);
+    SetFocus(Item(501));
+    L3tRepaint(dialog);
+    CtlView base = CtlCapture(dialog, a);
+
+    SIZE t = CaptionExtent(a, kCaption);
+    int top = (ClientHeight(a) - t.cy) / 2;
+    RECT focus = { 17, top - 1, 18 + t.cx + 1, top + t.cy + 1 };
+    RECT whole = Whole(a);
+    IntersectRect(&focus, &focus, &whole);
+
+    SetFocus(a);
+    CtlView focused = CtlCapture(dialog, a);
+    std::vector<POINT> d = Differences(base, focused, whole);
+    EXPECT_FALSE(d.empty()) << "no focus rectangle drawn";
+    for (POINT p : d)
+        EXPECT_TRUE(OnOutline(focus, p)) << "changed pixel (" << p.x << "," << p.y << ")";
+
+    /* A check change leaves the focus bit, so the rectangle stays. */
+    SendMessageA(a, BM_SETCHECK, BST_CHECKED, 0);
+    CtlView checked = CtlCapture(dialog, a);
+    RECT cell = GlyphCell(a);
+    for (POINT p : Differences(focused, checked, whole))
+        EXPECT_TRUE(PtInRect(&cell, p)) << "changed pixel (" << p.x << "," << p.y << ")";
+
+    /* Losing the focus takes the rectangle away again. */
+    SetFocus(Item(501));
+    CtlView left = CtlCapture(dialog, a);
+    for (POINT p : Differences(base, left, whole))
+        EXPECT_TRUE(PtInRect(&cell, p)) << "changed pixel (" << p.x << "," << p.y << ")";
+}
+
+struct StateCase {
+    UINT message;
+    WPARAM wParam;
+    int column;     /* glyph cell after it; -1: nothing may be painted */
+};
+const StateCase kStateCases[] = {
+    { BM_SETCHECK, BST_UNCHECKED, -1 },     /* unchanged */
+    { BM_SETSTATE, FALSE, -1 },             /* unchanged */
+    { BM_SETCHECK, BST_CHECKED, 1 },
+    { BM_SETSTATE, TRUE, 3 },
+    { BM_SETSTATE, TRUE, -1 },              /* unchanged again */
+};
+
+TEST_F(OldButtons, StateChangesPaintTheGlyphAloneAndNoChangePaintsNothing)
+{
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Marked", kChild | BS_CHECKBOX, 4, 4, 60, 12, 600 },
+    };
+    ASSERT_TRUE(Make(items, 1, 80, 24));
+    HWND b = Item(600);
+    GlyphSheet sheet;
+    RECT whole = Whole(b), cell = GlyphCell(b);
+    for (const StateCase &c : kStateCases) {
+        CtlPaintMarker(dialog, b, whole);
+        SendMessageA(b, c.message, c.wParam, 0);
+        CtlView v = CtlCapture(dialog, b);
+        CtlPicture want;
+        if (c.column >= 0)
+            for (int y = 0; y < L3_GLYPH_CY; y++)
+                for (int x = 0; x < L3_GLYPH_CX; x++)
+                    want.Set(cell.left + x, cell.top + y, sheet.at(c.column, 0, x, y));
+        std::string what = "message " + std::to_string(c.message) + " " + std::to_string(c.wParam);
+        /* Nothing is free: every pixel outside the glyph keeps the marker. */
+        const RECT none = { 0, 0, 0, 0 };
+        EXPECT_EQ(CtlMismatches(v, want, whole, &none, what.c_str()), 0);
+    }
+}
+
+TEST_F(OldButtons, AutoRadioButtonIsReleasedWhenItLosesTheFocus)
+{
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Auto", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 4, 4, 60, 12, 700 },
+        { 0x0080, NULL, "Plain", kChild | WS_TABSTOP | BS_RADIOBUTTON, 4, 20, 60, 12, 701 },
+        { 0x0080, NULL, "Other", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 36, 60, 12, 702 },
+    };
+    ASSERT_TRUE(Make(items, 3, 80, 54));
+    GlyphSheet sheet;
+    struct { WORD id; bool staysPushed; } cases[] = { { 700, false }, { 701, true } };
+    for (auto c : cases) {
+        HWND b = Item(c.id);
+        SetFocus(b);
+        SendMessageA(b, BM_SETSTATE, TRUE, 0);
+        ASSERT_TRUE(SendMessageA(b, BM_GETSTATE, 0, 0) & BST_PUSHED);
+        SetFocus(Item(702));
+        bool pushed = (SendMessageA(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+        EXPECT_EQ(pushed, c.staysPushed) << "button " << c.id;
+        CtlView v = CtlCapture(dialog, b);
+        EXPECT_EQ(GlyphMismatches(v, b, sheet, c.staysPushed ? 2 : 0, 1), 0) << "button " << c.id;
+    }
+}
+
+/* The system procedure as the look calls it, watched: was the button
+ * visible while it ran? */
+WNDPROC systemButtonProc;
+std::map<UINT, bool> visibleDuring;
+
+LRESULT CALLBACK WatchingProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    if (m == WM_ENABLE || m == WM_SETTEXT || m == BM_SETCHECK || m == BM_SETSTATE
+        || m == WM_SETFOCUS || m == WM_KILLFOCUS)
+        visibleDuring[m] = (GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0;
+    return CallWindowProcA(systemButtonProc, w, m, wp, lp);
+}
+
+TEST_F(OldButtons, VisibleBitClearedAroundTheSystemProcedureAndAlwaysRestored)
+{
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Watched", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 4, 60, 12, 800 },
+        { 0x0080, NULL, "Other", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 20, 60, 12, 801 },
+    };
+    ASSERT_TRUE(Make(items, 2, 80, 40));
+    HWND b = Item(800);
+    SetFocus(Item(801));
+    systemButtonProc = Look3dFindOldProc(b);
+    ASSERT_TRUE(systemButtonProc != NULL);
+    SetPropA(b, MAKEINTATOM(Look3d.oldProcAtom), (HANDLE)WatchingProc);
+    visibleDuring.clear();
+
+    struct Step {
+        const char *name;
+        UINT message;
+        bool visible;   /* while the system procedure runs */
+        void (*act)(HWND b, HWND other);
+    };
+    const Step steps[] = {
+        { "disable", WM_ENABLE, false, [](HWND b, HWND) { EnableWindow(b, FALSE); } },
+        { "enable", WM_ENABLE, false, [](HWND b, HWND) { EnableWindow(b, TRUE); } },
+        { "text", WM_SETTEXT, false, [](HWND b, HWND) { SetWindowTextA(b, "New"); } },
+        { "check", BM_SETCHECK, false,
+          [](HWND b, HWND) { SendMessageA(b, BM_SETCHECK, BST_CHECKED, 0); } },
+        { "push", BM_SETSTATE, false, [](HWND b, HWND) { SendMessageA(b, BM_SETSTATE, TRUE, 0); } },
+        { "focus", WM_SETFOCUS, true, [](HWND b, HWND) { SetFocus(b); } },
+        { "unfocus", WM_KILLFOCUS, false, [](HWND, HWND other) { SetFocus(other); } },
+    };
+    for (const Step &s : steps) {
+        visibleDuring.erase(s.message);
+        s.act(b, Item(801));
+        ASSERT_EQ(visibleDuring.count(s.message), 1u) << s.name;
+        EXPECT_EQ(visibleDuring[s.message], s.visible) << s.name;
+        EXPECT_TRUE(GetWindowLongA(b, GWL_STYLE) & WS_VISIBLE) << s.name;
+    }
+    SetPropA(b, MAKEINTATOM(Look3d.oldProcAtom), (HANDLE)systemButtonProc);
+}
+
+/* ---- which buttons get the look ----------------------------------------- */
+
+struct WhoCase {
+    DWORD style;
+    bool old;       /* gets the look below 3.95 */
+};
+const WhoCase kWhoCases[] = {
+    { BS_PUSHBUTTON, true },
+    { BS_AUTOCHECKBOX, true },
+    { BS_GROUPBOX, true },
+    { BS_USERBUTTON, true },
+    { BS_AUTOCHECKBOX | BS_LEFTTEXT, false },
+    { BS_OWNERDRAW, false },
+    { BS_PUSHBUTTON | BS_FLAT, false },
+    { BS_RADIOBUTTON | BS_PUSHLIKE, false },
+};
+const int kWhoCount = sizeof kWhoCases / sizeof kWhoCases[0];
+
+std::vector<L3tItem> WhoItems()
+{
+    std::vector<L3tItem> items;
+    for (int i = 0; i < kWhoCount; i++) {
+        L3tItem it = { 0x0080, NULL, "B", kChild | kWhoCases[i].style, 4, (short)(4 + 12 * i),
+                       40, 10, (WORD)(900 + i) };
+        items.push_back(it);
+    }
+    /* A static beside them shows that the dialog passes the look on. */
+    L3tItem s = { 0x0082, NULL, "S", kChild | SS_LEFT, 50, 4, 20, 10, 999 };
+    items.push_back(s);
+    return items;
+}
+
+TEST_F(OldButtons, LeftTextOwnerDrawnAndOtherStyleBitsKeepTheSystemLook)
+{
+    std::vector<L3tItem> items = WhoItems();
+    ASSERT_TRUE(Make(items.data(), (int)items.size(), 80, 104));
+    for (int i = 0; i < kWhoCount; i++) {
+        HWND b = Item(900 + i);
+        EXPECT_EQ(CtlHasLook(b), kWhoCases[i].old) << "style 0x" << std::hex << kWhoCases[i].style;
+        EXPECT_EQ((WNDPROC)GetWindowLongPtrA(b, GWLP_WNDPROC) == Look3dButtonProc,
+                  kWhoCases[i].old)
+            << "style 0x" << std::hex << kWhoCases[i].style;
+    }
+}
+
+TEST_F(CurrentButtons, ButtonsAreLeftToTheSystem)
+{
+    std::vector<L3tItem> items = WhoItems();
+    ASSERT_TRUE(Make(items.data(), (int)items.size(), 80, 104));
+    ASSERT_TRUE(CtlHasLook(Item(999)));
+    for (int i = 0; i < kWhoCount; i++)
+        EXPECT_FALSE(CtlHasLook(Item(900 + i))) << "style 0x" << std::hex << kWhoCases[i].style;
+}
+
+}  // namespace

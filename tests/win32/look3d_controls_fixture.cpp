@@ -1,0 +1,216 @@
+/*
+ * Helpers of the look's control tests: the fixture, captures in control
+ * coordinates, markers, the simulated picture and the GDI object count.
+ */
+#include "look3d_controls_fixture.h"
+
+
+int CtlGdiObjectCount(void)
+{
+    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (n != 0)
+        return (int)n;
+    /* Wine's GetGuiResources is a stub that answers 0. Wine keeps a
+     * per-process GDI handle table where Windows keeps its shared one: the
+     * PEB's GdiSharedHandleTable (offset 0x94 of the 32-bit PEB) points at
+     * 0x10000 rows of 24 bytes: object address (8 bytes; on a free row the
+     * link of the free list), owner (4), then extended type, generation,
+     * type and flags (1 byte each), user pointer (8). A row in use has a
+     * non-zero type (measured with Wine 8: each brush made sets one, each
+     * brush deleted clears it). */
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
+        return -1;
+    const BYTE *peb;
+    __asm__("movl %%fs:0x30, %0" : "=r"(peb));     /* TEB's PEB pointer */
+    const BYTE *table = *(const BYTE *const *)(peb + 0x94);
+    if (table == NULL)
+        return -1;
+    int used = 0;
+    for (int i = 0; i < 0x10000; i++) {
+        const BYTE *row = table + 24 * i;
+        if (row[14] != 0)
+            used++;
+    }
+    return used;
+}
+
+static POINT OriginIn(HWND dialog, HWND control)
+{
+    RECT d, c;
+    GetWindowRect(dialog, &d);
+    GetWindowRect(control, &c);
+    POINT p = { c.left - d.left, c.top - d.top };
+    return p;
+}
+
+CtlView CtlCapture(HWND dialog, HWND control)
+{
+    CtlView v;
+    v.image = L3tCaptureWindow(dialog);
+    v.origin = OriginIn(dialog, control);
+    return v;
+}
+
+CtlView CtlViewOf(const L3tImage &image, HWND dialog, HWND control)
+{
+    CtlView v;
+    v.image = image;
+    v.origin = OriginIn(dialog, control);
+    return v;
+}
+
+RECT CtlClientIn(HWND control)
+{
+    RECT w, c;
+    GetWindowRect(control, &w);
+    GetClientRect(control, &c);
+    MapWindowPoints(control, NULL, (POINT *)&c, 2);
+    OffsetRect(&c, -w.left, -w.top);
+    return c;
+}
+
+CtlView CtlCaptureNow(HWND dialog, HWND control)
+{
+    CtlView v;
+    RECT r;
+    GetWindowRect(dialog, &r);
+    L3tCanvas canvas;
+    if (L3tCanvasCreate(&canvas, r.right - r.left, r.bottom - r.top, 0)) {
+        HDC dc = GetWindowDC(dialog);
+        BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, dc, 0, 0, SRCCOPY);
+        ReleaseDC(dialog, dc);
+        GdiFlush();
+        v.image.width = canvas.width;
+        v.image.height = canvas.height;
+        v.image.pixels.assign(canvas.bits, canvas.bits + (size_t)canvas.width * canvas.height);
+        for (uint32_t &p : v.image.pixels)
+            p &= 0xFFFFFF;
+        L3tCanvasDestroy(&canvas);
+    }
+    v.origin = OriginIn(dialog, control);
+    return v;
+}
+
+RECT CtlRectIn(HWND control, HWND in)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(NULL, in, (POINT *)&r, 2);
+    return r;
+}
+
+void CtlPaintMarker(HWND dialog, HWND control, const RECT &rect)
+{
+    RECT c = CtlRectIn(control, dialog);
+    RECT r = rect;
+    OffsetRect(&r, c.left, c.top);
+    HDC dc = GetDC(dialog);
+    HBRUSH marker = CreateSolidBrush(kCtlMarker);
+    FillRect(dc, &r, marker);
+    DeleteObject(marker);
+    ReleaseDC(dialog, dc);
+    GdiFlush();
+}
+
+void CtlRepaintOnly(HWND control)
+{
+    RedrawWindow(control, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void CtlPicture::Row(int y, int x0, int x1, uint32_t c)
+{
+    for (int x = x0; x < x1; x++)
+        Set(x, y, c);
+}
+
+void CtlPicture::Column(int x, int y0, int y1, uint32_t c)
+{
+    for (int y = y0; y < y1; y++)
+        Set(x, y, c);
+}
+
+void CtlPicture::Edges(RECT r, uint32_t first, uint32_t second, bool top, bool left,
+                       bool right, bool bottom, bool shortBottom)
+{
+    if (top)
+        Row(r.top, r.left, r.right, first);
+    if (left)
+        Column(r.left, r.top, r.bottom, first);
+    if (right)
+        Column(r.right - 1, r.top, r.bottom, second);
+    if (bottom)
+        Row(r.bottom - 1, r.left, shortBottom ? r.right - 2 : r.right, second);
+}
+
+int CtlMismatches(const CtlView &view, const CtlPicture &want, const RECT &area,
+                  const RECT *free, const char *what)
+{
+    int wrong = 0;
+    const uint32_t marker = L3tRgb(kCtlMarker);
+    for (int y = area.top; y < area.bottom; y++) {
+        for (int x = area.left; x < area.right; x++) {
+            auto it = want.px.find(std::make_pair(x, y));
+            uint32_t got = view.at(x, y);
+            POINT p = { x, y };
+            if (it != want.px.end()) {
+                if (got == it->second)
+                    continue;
+                if (wrong++ < 4)
+                    ADD_FAILURE() << what << ": (" << x << "," << y << ") is 0x" << std::hex
+                                  << got << ", want 0x" << it->second;
+            } else if (free != NULL && !PtInRect(free, p) && got != marker) {
+                if (wrong++ < 4)
+                    ADD_FAILURE() << what << ": (" << x << "," << y << ") is 0x" << std::hex
+                                  << got << ", want it left alone (marker)";
+            }
+        }
+    }
+    return wrong;
+}
+
+static INT_PTR CALLBACK CtlDlgProc(HWND, UINT m, WPARAM, LPARAM)
+{
+    return m == WM_INITDIALOG;
+}
+
+void CtlFixture::SetUp()
+{
+    ASSERT_EQ(Look3d.instanceCount, 0);
+    ASSERT_TRUE(Look3dOpen(CtlSelf()));
+    ASSERT_TRUE(Look3dHookThread(CtlSelf()));
+    /* Newer hook, so it runs first: dialogs lose DS_3DLOOK before their
+     * controls are created, as under a dialog manager before 4.0. */
+    L3tOldDialogManagerOn();
+    const COLORREF *c = Look3d.colours;
+    ASSERT_NE(c[L3C_SHADOW], c[L3C_HILITE]);
+    ASSERT_NE(c[L3C_FRAME], c[L3C_FACE]);
+    ASSERT_NE(c[L3C_SHADOW], c[L3C_FACE]);
+    ASSERT_NE(c[L3C_HILITE], c[L3C_FACE]);
+    ASSERT_NE(c[L3C_FRAME], c[L3C_SHADOW]);
+    ASSERT_NE(c[L3C_GRAYTEXT], c[L3C_BTNTEXT]);
+}
+
+void CtlFixture::TearDown()
+{
+    L3tOldDialogManagerOff();
+    if (dialog != NULL)
+        DestroyWindow(dialog);
+    dialog = NULL;
+    while (Look3d.instanceCount > 0)
+        Look3dClose(CtlSelf());
+    L3tPump();
+}
+
+HWND CtlFixture::Make(const L3tItem *items, int count, short cx, short cy)
+{
+    std::vector<WORD> t = L3tBuildTemplate(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME,
+                                           "L3T controls", 10, 10, cx, cy, items, count);
+    dialog = L3tCreateDialog(t, CtlDlgProc);
+    if (dialog != NULL) {
+        SetForegroundWindow(dialog);
+        L3tRepaint(dialog);
+    }
+    return dialog;
+}
+

@@ -1,0 +1,269 @@
+/*
+ * The look's statics on real windows, under nt351 and at the current
+ * version alike: sunken, etched and raised frames with their insides left
+ * alone; text on the parent's static background, grey while disabled and
+ * repainted at once when enabled or disabled; SS_NOPREFIX;
+ * SS_LEFTNOWORDWRAP with tabs; an empty text; the types the look leaves to
+ * the system; an invisible static.
+ */
+#include "look3d_controls_fixture.h"
+
+#include <algorithm>
+
+namespace {
+
+const DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+class Statics : public CtlFixture {};
+
+RECT WholeOf(HWND w)
+{
+    RECT r;
+    GetClientRect(w, &r);
+    return r;
+}
+
+/* ---- rectangles and frames ------------------------------------------------ */
+
+/* What the look draws for a rectangle or frame type of size w x h. */
+CtlPicture FramePicture(UINT type, int w, int h)
+{
+    const uint32_t hilite = CtlSlot(L3C_HILITE), shadow = CtlSlot(L3C_SHADOW);
+    CtlPicture p;
+    RECT r = { 0, 0, w, h };
+    switch (type) {
+    case SS_BLACKRECT:
+    case SS_BLACKFRAME:     /* sunken */
+        p.Edges(r, shadow, hilite, true, true, true, true);
+        break;
+    case SS_WHITERECT:
+    case SS_WHITEFRAME:     /* raised */
+        p.Edges(r, hilite, shadow, true, true, true, true);
+        break;
+    default: {              /* etched: shadow rectangle over a highlight one */
+        RECT lower = { 1, 1, w, h }, upper = { 0, 0, w - 1, h - 1 };
+        p.Edges(lower, hilite, hilite, true, true, true, true);
+        p.Edges(upper, shadow, shadow, true, true, true, true);
+        break;
+    }
+    }
+    return p;
+}
+
+TEST_F(Statics, RectanglesAndFramesAreOnePixelFramesWithInsidesLeftAlone)
+{
+    const UINT types[] = { SS_BLACKRECT, SS_GRAYRECT, SS_WHITERECT,
+                           SS_BLACKFRAME, SS_GRAYFRAME, SS_WHITEFRAME };
+    std::vector<L3tItem> items;
+    for (int i = 0; i < 6; i++) {
+        L3tItem it = { 0x0082, NULL, "", kChild | types[i], (short)(6 + 40 * (i % 3)),
+                       (short)(6 + 24 * (i / 3)), 30, 16, (WORD)(100 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), 6, 130, 56));
+    for (int i = 0; i < 6; i++) {
+        HWND s = Item(100 + i);
+        ASSERT_TRUE(CtlHasLook(s)) << "type " << types[i];
+        RECT whole = WholeOf(s);
+        CtlPaintMarker(dialog, s, whole);
+        CtlRepaintOnly(s);
+        CtlView v = CtlCapture(dialog, s);
+        const RECT none = { 0, 0, 0, 0 };
+        std::string what = "type " + std::to_string(types[i]);
+        EXPECT_EQ(CtlMismatches(v, FramePicture(types[i], whole.right, whole.bottom), whole,
+                                &none, what.c_str()),
+                  0);
+    }
+}
+
+/* ---- text ------------------------------------------------------------------- */
+
+struct Ink {
+    int text = 0, grey = 0, other = 0;  /* pixels in text, grey-text, other non-face colours */
+    RECT box = { INT_MAX, INT_MAX, INT_MIN, INT_MIN };
+};
+
+/* The ink of a text static: every pixel that is not the face background. */
+Ink InkOf(const CtlView &v, const RECT &area)
+{
+    Ink k;
+    const uint32_t face = CtlSlot(L3C_FACE), text = CtlSlot(L3C_BTNTEXT);
+    const uint32_t grey = CtlSlot(L3C_GRAYTEXT);
+    for (int y = area.top; y < area.bottom; y++)
+        for (int x = area.left; x < area.right; x++) {
+            uint32_t c = v.at(x, y);
+            if (c == face)
+                continue;
+            if (c == text)
+                k.text++;
+            else if (c == grey)
+                k.grey++;
+            else
+                k.other++;
+            k.box.left = std::min<LONG>(k.box.left, x);
+            k.box.top = std::min<LONG>(k.box.top, y);
+            k.box.right = std::max<LONG>(k.box.right, x + 1);
+            k.box.bottom = std::max<LONG>(k.box.bottom, y + 1);
+        }
+    return k;
+}
+
+TEST_F(Statics, DisabledTextIsGreyAndEnablingRepaintsAtOnce)
+{
+    const L3tItem items[] = {
+        { 0x0082, NULL, "Hello", kChild | WS_DISABLED | SS_LEFT, 6, 6, 60, 10, 200 },
+    };
+    ASSERT_TRUE(Make(items, 1, 80, 24));
+    HWND s = Item(200);
+    ASSERT_TRUE(CtlHasLook(s));
+    RECT whole = WholeOf(s);
+    Ink disabled = InkOf(CtlCapture(dialog, s), whole);
+    EXPECT_GT(disabled.grey, 0);
+    EXPECT_EQ(disabled.text, 0);
+
+    /* Enabled and disabled again: painted before any message is dispatched,
+     * and nothing left waiting for WM_PAINT. */
+    struct { BOOL enable; bool grey; } steps[] = { { TRUE, false }, { FALSE, true } };
+    for (auto step : steps) {
+        ValidateRect(dialog, NULL);
+        EnableWindow(s, step.enable);
+        RECT due;
+        EXPECT_FALSE(GetUpdateRect(s, &due, FALSE));
+        Ink now = InkOf(CtlCaptureNow(dialog, s), whole);
+        EXPECT_EQ(now.grey > 0, step.grey) << "enable " << step.enable;
+        EXPECT_EQ(now.text > 0, !step.grey) << "enable " << step.enable;
+    }
+}
+
+SIZE Extent(HWND w, const char *text)
+{
+    HDC dc = GetDC(w);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(w, WM_GETFONT, 0, 0));
+    SIZE s = { 0, 0 };
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &s);
+    SelectObject(dc, old);
+    ReleaseDC(w, dc);
+    return s;
+}
+
+TEST_F(Statics, NoPrefixDrawsTheAmpersand)
+{
+    const L3tItem items[] = {
+        { 0x0082, NULL, "W&W", kChild | SS_LEFT, 6, 6, 60, 10, 210 },
+        { 0x0082, NULL, "W&W", kChild | SS_LEFT | SS_NOPREFIX, 6, 20, 60, 10, 211 },
+    };
+    ASSERT_TRUE(Make(items, 2, 80, 36));
+    L3tImage image = L3tCaptureWindow(dialog);
+    HWND plain = Item(210), raw = Item(211);
+    Ink marked = InkOf(CtlViewOf(image, dialog, plain), WholeOf(plain));
+    Ink literal = InkOf(CtlViewOf(image, dialog, raw), WholeOf(raw));
+    int widthWW = Extent(plain, "WW").cx, widthAmp = Extent(plain, "W&W").cx;
+    ASSERT_GT(widthAmp, widthWW + 2);
+    /* "W&W": two letters, the second underlined; with SS_NOPREFIX three characters. */
+    EXPECT_NEAR(marked.box.right - marked.box.left, widthWW, 3);
+    EXPECT_NEAR(literal.box.right - literal.box.left, widthAmp, 3);
+    EXPECT_GT(marked.box.bottom, literal.box.bottom) << "the underline reaches lower";
+}
+
+TEST_F(Statics, LeftNoWordWrapExpandsTabsAndKeepsToOneLine)
+{
+    static const char kTabbed[] = "A\tB";
+    static const char kLong[] = "one two three four five six seven";
+    const L3tItem items[] = {
+        { 0x0082, NULL, kTabbed, kChild | SS_LEFTNOWORDWRAP, 6, 6, 120, 10, 220 },
+        { 0x0082, NULL, kLong, kChild | SS_LEFTNOWORDWRAP, 6, 20, 50, 20, 221 },
+        { 0x0082, NULL, kLong, kChild | SS_LEFT, 6, 44, 50, 20, 222 },
+    };
+    ASSERT_TRUE(Make(items, 3, 140, 70));
+    L3tImage image = L3tCaptureWindow(dialog);
+
+    /* The B stands at the first tab stop: eight average characters in. */
+    HWND tabbed = Item(220);
+    TEXTMETRICA tm;
+    HDC dc = GetDC(tabbed);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(tabbed, WM_GETFONT, 0, 0));
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(tabbed, dc);
+    int stop = 8 * tm.tmAveCharWidth;
+    CtlView v = CtlViewOf(image, dialog, tabbed);
+    RECT afterA = { Extent(tabbed, "A").cx + 1, 0, WholeOf(tabbed).right, WholeOf(tabbed).bottom };
+    Ink b = InkOf(v, afterA);
+    ASSERT_GT(b.text, 0) << "no B drawn";
+    EXPECT_GE(b.box.left, stop - 1);
+    EXPECT_LE(b.box.left, stop + Extent(tabbed, "B").cx);
+
+    /* One line without wrapping; the word-wrapped static needs a second one. */
+    int line = Extent(tabbed, "A").cy;
+    Ink single = InkOf(CtlViewOf(image, dialog, Item(221)), WholeOf(Item(221)));
+    Ink wrapped = InkOf(CtlViewOf(image, dialog, Item(222)), WholeOf(Item(222)));
+    EXPECT_LE(single.box.bottom, line);
+    EXPECT_GT(single.box.right, WholeOf(Item(221)).right - 3) << "runs to the right edge";
+    EXPECT_GT(wrapped.box.bottom, line);
+}
+
+TEST_F(Statics, EmptyTextFillsTheBackgroundOnly)
+{
+    const L3tItem items[] = {
+        { 0x0082, NULL, "", kChild | SS_CENTER, 6, 6, 60, 12, 230 },
+    };
+    ASSERT_TRUE(Make(items, 1, 80, 26));
+    HWND s = Item(230);
+    RECT whole = WholeOf(s);
+    CtlPaintMarker(dialog, s, whole);
+    CtlRepaintOnly(s);
+    CtlView v = CtlCapture(dialog, s);
+    int wrong = 0;
+    for (int y = 0; y < whole.bottom; y++)
+        for (int x = 0; x < whole.right; x++)
+            if (v.at(x, y) != CtlSlot(L3C_FACE))
+                wrong++;
+    EXPECT_EQ(wrong, 0);
+}
+
+/* ---- what the look leaves alone ------------------------------------------ */
+
+TEST_F(Statics, IconAndOtherTypesKeepTheSystemDrawing)
+{
+    struct { DWORD style; bool look; } cases[] = {
+        { SS_ICON, false }, { SS_SIMPLE, false }, { SS_OWNERDRAW, false },
+        { SS_BITMAP, false }, { 10, false }, { 15, false },
+        { SS_LEFT | SS_NOTIFY | SS_NOPREFIX, true }, { SS_GRAYFRAME | SS_NOTIFY, true },
+    };
+    std::vector<L3tItem> items;
+    for (int i = 0; i < 8; i++) {
+        L3tItem it = { 0x0082, NULL, "", kChild | cases[i].style, 6, (short)(6 + 12 * i), 30, 10,
+                       (WORD)(240 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), 8, 60, 104));
+    for (int i = 0; i < 8; i++)
+        EXPECT_EQ(CtlHasLook(Item(240 + i)), cases[i].look) << "style 0x" << std::hex
+                                                           << cases[i].style;
+}
+
+TEST_F(Statics, InvisibleStaticPaintsNothingYetIsValidated)
+{
+    const L3tItem items[] = {
+        { 0x0082, NULL, "Hidden", kChild | SS_LEFT, 6, 6, 60, 12, 250 },
+        { 0x0082, NULL, "", kChild | SS_BLACKFRAME, 6, 22, 60, 12, 251 },
+    };
+    ASSERT_TRUE(Make(items, 2, 80, 40));
+    for (WORD id : { 250, 251 }) {
+        HWND s = Item(id);
+        RECT whole = WholeOf(s);
+        CtlPaintMarker(dialog, s, whole);
+        /* Due for painting, then made invisible without a hide. */
+        InvalidateRect(s, NULL, FALSE);
+        SetWindowLongA(s, GWL_STYLE, GetWindowLongA(s, GWL_STYLE) & ~WS_VISIBLE);
+        EXPECT_EQ(SendMessageA(s, WM_PAINT, 0, 0), 0);
+        RECT due;
+        EXPECT_FALSE(GetUpdateRect(s, &due, FALSE)) << "static " << id;
+        CtlView v = CtlCaptureNow(dialog, s);
+        const RECT none = { 0, 0, 0, 0 };
+        EXPECT_EQ(CtlMismatches(v, CtlPicture(), whole, &none, "invisible"), 0) << id;
+        SetWindowLongA(s, GWL_STYLE, GetWindowLongA(s, GWL_STYLE) | WS_VISIBLE);
+    }
+}
+
+}  // namespace
