@@ -3,11 +3,13 @@
  * shown twice side by side: on the left as the system draws it, made before
  * the look is hooked into the thread, and on the right with the look.
  *
- *   look3d-gallery.exe [--seconds N] [--report FILE]
+ *   look3d-gallery.exe [--seconds N] [--report FILE] [--old-dialogs]
  *
  * --seconds N   close by itself after N seconds (for screenshot scripts)
  * --report FILE once both dialogs have painted, write their screen rectangles
  *               there, one line each: "plain|look left top right bottom"
+ * --old-dialogs make the look's dialog without DS_3DLOOK on any version, as a
+ *               program written for Windows before 4.0 gets it
  *
  * Before 3.95 (run it under an emulated NT 3.51 or Windows 3.1) the look
  * paints frames and controls; from 3.95 on it steps back where the system
@@ -125,17 +127,20 @@ static void WriteReport(void)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     int seconds = 0;
+    BOOL oldDialogs = FALSE;
     for (char *arg = strtok(commandLine, " "); arg; arg = strtok(NULL, " ")) {
         if (strcmp(arg, "--seconds") == 0 && (arg = strtok(NULL, " ")) != NULL)
             seconds = atoi(arg);
         else if (strcmp(arg, "--report") == 0 && (arg = strtok(NULL, " ")) != NULL)
             lstrcpynA(reportPath, arg, sizeof reportPath);
+        else if (strcmp(arg, "--old-dialogs") == 0)
+            oldDialogs = TRUE;
     }
 
     plainDialog = MakeGallery(instance, "Without the look", 8, 8);
     Look3dOpen(instance);
     Look3dHookThread(instance);
-    if (OlderThan395())
+    if (OlderThan395() || oldDialogs)
         oldDialogHook = SetWindowsHookExA(WH_CBT, OldDialogManager, NULL, GetCurrentThreadId());
     RECT r = { 0, 0, 0, 0 };
     if (plainDialog)
