@@ -208,6 +208,57 @@ static RigIcon ClassifyIcon(HWND iconWindow)
     return best;
 }
 
+RigImage RigCaptureWindow(HWND window)
+{
+    RigImage image = {0, 0, {}};
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return image;
+    image.width = rect.right - rect.left;
+    image.height = rect.bottom - rect.top;
+    /* Bounded: capture until two captures agree, so painting has finished. */
+    std::vector<DWORD> previous;
+    for (int i = 0; i < 50; i++) {
+        image.pixels = CaptureScreen(rect);
+        if (image.pixels == previous)
+            break;
+        previous = image.pixels;
+        Sleep(POLL_MS * 5);
+    }
+    return image;
+}
+
+DWORD RigRgb(COLORREF colour)
+{
+    return (DWORD)GetRValue(colour) << 16 | (DWORD)GetGValue(colour) << 8 | GetBValue(colour);
+}
+
+bool RigSaveBmp(const std::string &path, const RigImage &image)
+{
+    int rowBytes = (image.width * 3 + 3) & ~3;
+    std::string bytes(14 + 40 + (size_t)rowBytes * image.height, '\0');
+    BITMAPFILEHEADER *file = (BITMAPFILEHEADER *)&bytes[0];
+    BITMAPINFOHEADER *info = (BITMAPINFOHEADER *)&bytes[14];
+    file->bfType = 0x4D42;
+    file->bfSize = (DWORD)bytes.size();
+    file->bfOffBits = 14 + 40;
+    info->biSize = 40;
+    info->biWidth = image.width;
+    info->biHeight = image.height;
+    info->biPlanes = 1;
+    info->biBitCount = 24;
+    for (int y = 0; y < image.height; y++) {
+        unsigned char *row = (unsigned char *)&bytes[54 + (size_t)rowBytes * (image.height - 1 - y)];
+        for (int x = 0; x < image.width; x++) {
+            DWORD p = image.At(x, y);
+            row[3 * x] = (unsigned char)p;
+            row[3 * x + 1] = (unsigned char)(p >> 8);
+            row[3 * x + 2] = (unsigned char)(p >> 16);
+        }
+    }
+    return RigWriteFile(path, bytes);
+}
+
 bool RigFindMessageBox(const RigProcess *process, DWORD timeoutMs, RigMessageBox *box)
 {
     DWORD start = GetTickCount();

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct RigProcess {
     HANDLE process;   /* owned; closed by RigWaitExit once the process ended */
@@ -54,6 +55,20 @@ bool RigFindMessageBox(const RigProcess *process, DWORD timeoutMs, RigMessageBox
 
 /* Presses the box's first button (OK). */
 void RigDismissMessageBox(const RigMessageBox *box);
+
+/* The pixels of a window as shown on the screen, top-down, 0x00RRGGBB. */
+struct RigImage {
+    int width, height;
+    std::vector<DWORD> pixels;
+    DWORD At(int x, int y) const { return pixels[(size_t)y * width + x] & 0xFFFFFF; }
+};
+RigImage RigCaptureWindow(HWND window);
+
+/* A COLORREF in the capture's 0x00RRGGBB order. */
+DWORD RigRgb(COLORREF colour);
+
+/* Writes an image as a 24-bit BMP file (for the README's pictures). */
+bool RigSaveBmp(const std::string &path, const RigImage &image);
 
 /* HKCU\Software\Wine\AppDefaults\<exeName> "Version"; NULL removes it. */
 bool RigSetWindowsVersion(const char *exeName, const char *version);

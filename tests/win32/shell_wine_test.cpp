@@ -317,6 +317,57 @@ TEST_F(ShellWine, DefaultShellStartsProductBesideIt)
     EXPECT_EQ(Received(), "\"" + Work("PRODUCT.EXE") + "\" default");
 }
 
+/* ---- the three-dimensional look on the shell's boxes ------------------- */
+
+/* Under NT 3.51 (a Windows that draws no 3-D frames) the look paints the
+ * dialog frame of the shell's later boxes: one line of button shadow, then
+ * one of highlight, at the top. The invalid-record box comes before the look
+ * is hooked and keeps the system's frame. The captures are kept (as BMP in the
+ * work folder) for the README's pictures. */
+TEST_F(ShellWine, LookFrameOnMessage2OnlyUnderNT351)
+{
+    const struct {
+        const char *name;
+        const char *flags;
+        bool damageRecord;
+        bool look;
+    } cases[] = {
+        {"look_msg2.exe", "--config-required", false, true},
+        {"look_invalid.exe", "", true, false},
+    };
+    DWORD shadow = RigRgb(GetSysColor(COLOR_BTNSHADOW));
+    DWORD hilite = RigRgb(GetSysColor(COLOR_BTNHIGHLIGHT));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string shell = Package(c.name, std::string("--program $SHELLDIR\\PRODUCT.EXE ") + c.flags);
+        if (c.damageRecord) {
+            RecordCase damage = {c.name, -1, 3656, 1, -1, false, false};
+            RewriteRecord(shell, damage);
+        }
+        ASSERT_TRUE(RigSetWindowsVersion(c.name, "nt351"));
+        RigProcess process;
+        ASSERT_TRUE(RigStart(("\"" + shell + "\"").c_str(), &process));
+        RigMessageBox box;
+        ASSERT_TRUE(RigFindMessageBox(&process, BOX_TIMEOUT_MS, &box));
+        RigImage image = RigCaptureWindow(box.window);
+        RigSaveBmp(Work(std::string(c.name) + ".bmp"), image);
+        RigDismissMessageBox(&box);
+        DWORD code = 0;
+        EXPECT_TRUE(RigWaitExit(&process, EXIT_TIMEOUT_MS, &code));
+        ASSERT_GT(image.width, 20);
+        int x = image.width / 2;
+        if (c.look) {
+            EXPECT_EQ(image.At(x, 0), shadow) << std::hex << image.At(x, 0);
+            EXPECT_EQ(image.At(x, 1), hilite) << std::hex << image.At(x, 1);
+            EXPECT_EQ(image.At(0, image.height / 2), shadow);
+            EXPECT_EQ(image.At(image.width - 1, image.height / 2), RigRgb(GetSysColor(COLOR_WINDOWFRAME)));
+        } else {
+            EXPECT_NE(image.At(x, 0), shadow) << std::hex << image.At(x, 0);
+        }
+        RigSetWindowsVersion(c.name, NULL);
+    }
+}
+
 /* ---- waiting for the product -------------------------------------------- */
 
 class HeldProduct {
