@@ -351,7 +351,7 @@ TEST_F(OldButtons, GroupBoxLineAtHalfTheCaptionOrXHeight)
         char caption[16];
         GetWindowTextA(g, caption, sizeof caption);
         SIZE t = CaptionExtent(g, caption);
-        int h = CaptionExtent(g, "X").cy;
+        int h = caption[0] != '\0' ? t.cy : CaptionExtent(g, "X").cy;
         ASSERT_GT(h, 2);
         int w = ClientWidth(g), bottom = ClientHeight(g);
         CtlPicture want;
@@ -396,6 +396,27 @@ TEST_F(OldButtons, NewGroupCaptionInvalidatesTheCaptionBandInTheParent)
     int w = CaptionExtent(g, kNew).cx;
     EXPECT_GE(text.box.right, 4 + w - 3);
     EXPECT_LE(text.box.right, 4 + w + 1);
+}
+
+TEST_F(OldButtons, GroupBoxStateChangeKeepsItsCaption)
+{
+    /* A state change repaints a group box with the glyph part alone; the
+     * caption is drawn again over the line, not crossed out by it. */
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Caption", kChild | BS_GROUPBOX, 4, 4, 80, 30, 420 },
+    };
+    ASSERT_TRUE(Make(items, 1, 100, 40));
+    HWND g = Item(420);
+    CtlView before = CtlCapture(dialog, g);
+    ASSERT_GT(FindColour(before, Whole(g), CtlSlot(L3C_BTNTEXT)).count, 0);
+    SendMessageA(g, BM_SETSTATE, TRUE, 0);
+    ASSERT_TRUE(SendMessageA(g, BM_GETSTATE, 0, 0) & BST_PUSHED);
+    CtlView after = CtlCapture(dialog, g);
+    int changed = 0;
+    for (int y = 0; y < ClientHeight(g); y++)
+        for (int x = 0; x < ClientWidth(g); x++)
+            changed += before.at(x, y) != after.at(x, y);
+    EXPECT_EQ(changed, 0);
 }
 
 /* ---- repaints around the system procedure ------------------------------ */

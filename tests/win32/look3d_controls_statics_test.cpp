@@ -15,6 +15,7 @@ namespace {
 const DWORD kChild = WS_CHILD | WS_VISIBLE;
 
 class Statics : public CtlFixture {};
+class CurrentStatics : public CurrentFixture {};
 
 RECT WholeOf(HWND w)
 {
@@ -219,6 +220,30 @@ TEST_F(Statics, EmptyTextFillsTheBackgroundOnly)
             if (v.at(x, y) != CtlSlot(L3C_FACE))
                 wrong++;
     EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(CurrentStatics, TextLongerThanTheStackIsDrawn)
+{
+    /* 2.5 MB of text, more than the thread's whole stack: the text buffer
+     * must not live on the stack at that size. Lines of 1000 characters. */
+    const L3tItem items[] = {
+        { 0x0082, NULL, "", kChild | SS_LEFT, 6, 6, 60, 20, 235 },
+    };
+    ASSERT_TRUE(Make(items, 1, 80, 34));
+    HWND s = Item(235);
+    std::string text;
+    text.reserve(2600000);
+    while (text.size() < 2500000) {
+        text.append(998, 'W');
+        text.append("\r\n");
+    }
+    ASSERT_TRUE(SetWindowTextA(s, text.c_str()));
+    ASSERT_EQ(GetWindowTextLengthA(s), (int)text.size());
+    RECT whole = WholeOf(s);
+    CtlPaintMarker(dialog, s, whole);
+    CtlRepaintOnly(s);
+    Ink ink = InkOf(CtlCapture(dialog, s), whole);
+    EXPECT_GT(ink.text, 0);
 }
 
 /* ---- what the look leaves alone ------------------------------------------ */
