@@ -241,7 +241,7 @@ struct MoveCase {
     const char *what;
     int dx, dy, dcx, dcy;
     UINT flags;
-    int bandTop;        /* -1: no invalidation; else offset of the band's top from the old top */
+    bool invalidates;   /* the frame band is due in the parent afterwards */
 };
 
 TEST_F(OldFields, WindowPosChangingInvalidatesOnlyTheBandThatChanges)
@@ -255,9 +255,9 @@ TEST_F(OldFields, WindowPosChangingInvalidatesOnlyTheBandThatChanges)
     };
     ASSERT_TRUE(Make(items, 2, 180, 70));
     const MoveCase cases[] = {
-        { "no-op", 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE, -1 },
-        { "shrink height", 0, 0, 0, -6, SWP_NOMOVE, 0 /* set below */ },
-        { "move", 5, 0, 0, 0, SWP_NOSIZE, 0 },
+        { "no-op", 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE, false },
+        { "shrink height", 0, 0, 0, -6, SWP_NOMOVE, true },
+        { "move", 5, 0, 0, 0, SWP_NOSIZE, true },
     };
     for (WORD id : { 300, 301 }) {
         HWND c = Item(id);
@@ -271,7 +271,7 @@ TEST_F(OldFields, WindowPosChangingInvalidatesOnlyTheBandThatChanges)
             RECT due = { 0, 0, 0, 0 };
             BOOL any = GetUpdateRect(dialog, &due, FALSE);
             std::string what = std::string(m.what) + " of control " + std::to_string(id);
-            if (m.bandTop < 0) {
+            if (!m.invalidates) {
                 EXPECT_FALSE(any) << what;
                 continue;
             }
