@@ -4,7 +4,6 @@
  */
 #include "look3d_controls_fixture.h"
 
-
 int CtlGdiObjectCount(void)
 {
     DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
