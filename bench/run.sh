@@ -25,7 +25,7 @@ echo "size: $(stat -c %s "$bin/ORMGEN32.EXE") bytes"
 echo "== launch overhead under Wine"
 work=build/bench-launch
 mkdir -p "$work"
-cp "$bin/probe.exe" "$work/PRODUCT.EXE"
+cp "$bin/probe_gui.exe" "$work/PRODUCT.EXE"
 build/bench-host/bin/ormpack build "$bin/ORMGEN32.EXE" -o "$work/SHELL.EXE" --program '$SHELLDIR\PRODUCT.EXE'
 rig_start >/dev/null 2>&1
 trap rig_stop EXIT

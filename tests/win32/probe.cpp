@@ -9,6 +9,8 @@
  *   PROBE_SIGNAL name of an event set just before the probe ends
  *   PROBE_EXIT   exit code (decimal)
  * Without PROBE_OUT it prints its command line to stdout (the demo's product).
+ * Built with PROBE_GUI (the benchmark's product), it first connects to the
+ * window system, as every windowed product does at start.
  */
 #include <windows.h>
 
@@ -35,6 +37,11 @@ int main(void)
 {
     char value[MAX_PATH];
     const char *line = GetCommandLineA();
+
+#ifdef PROBE_GUI
+    if (GetSystemMetrics(SM_CXSCREEN) <= 0)
+        return 3;
+#endif
 
     if (GetEnvironmentVariableA("PROBE_OUT", value, sizeof value))
         WriteWholeFile(value, line, (DWORD)strlen(line));
