@@ -118,11 +118,16 @@ static BOOL CALLBACK FindStatics(HWND child, LPARAM param)
     return TRUE;
 }
 
-/* Pixels of a screen rectangle, top-down 32-bit. */
-static std::vector<DWORD> CaptureScreen(const RECT &rect)
+/* A top-down 32-bit DIB section selected into a memory DC. */
+struct Canvas {
+    HDC screen, memory;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    DWORD *bits;
+};
+
+static void CanvasOpen(Canvas *canvas, int width, int height)
 {
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    std::vector<DWORD> pixels((size_t)width * height);
     BITMAPINFO info;
     void *bits = NULL;
 
@@ -132,17 +137,34 @@ static std::vector<DWORD> CaptureScreen(const RECT &rect)
     info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    canvas->screen = GetDC(NULL);
+    canvas->memory = CreateCompatibleDC(canvas->screen);
+    canvas->bitmap = CreateDIBSection(canvas->screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    canvas->old = SelectObject(canvas->memory, canvas->bitmap);
+    canvas->bits = (DWORD *)bits;
+}
+
+/* Copies the canvas's pixels out and releases it. */
+static void CanvasClose(Canvas *canvas, std::vector<DWORD> *pixels)
+{
     GdiFlush();
-    memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(NULL, screen);
+    memcpy(pixels->data(), canvas->bits, pixels->size() * sizeof(DWORD));
+    SelectObject(canvas->memory, canvas->old);
+    DeleteObject(canvas->bitmap);
+    DeleteDC(canvas->memory);
+    ReleaseDC(NULL, canvas->screen);
+}
+
+/* Pixels of a screen rectangle, top-down 32-bit. */
+static std::vector<DWORD> CaptureScreen(const RECT &rect)
+{
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    std::vector<DWORD> pixels((size_t)width * height);
+    Canvas canvas;
+
+    CanvasOpen(&canvas, width, height);
+    BitBlt(canvas.memory, 0, 0, width, height, canvas.screen, rect.left, rect.top, SRCCOPY);
+    CanvasClose(&canvas, &pixels);
     return pixels;
 }
 
@@ -151,27 +173,12 @@ static std::vector<DWORD> CaptureScreen(const RECT &rect)
 static std::vector<DWORD> RenderIcon(LPCSTR id, int width, int height, DWORD background)
 {
     std::vector<DWORD> pixels((size_t)width * height, background);
-    BITMAPINFO info;
-    void *bits = NULL;
+    Canvas canvas;
 
-    ZeroMemory(&info, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    memcpy(bits, pixels.data(), pixels.size() * sizeof(DWORD));
-    DrawIcon(memory, 0, 0, LoadIconA(NULL, id));
-    GdiFlush();
-    memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(NULL, screen);
+    CanvasOpen(&canvas, width, height);
+    memcpy(canvas.bits, pixels.data(), pixels.size() * sizeof(DWORD));
+    DrawIcon(canvas.memory, 0, 0, LoadIconA(NULL, id));
+    CanvasClose(&canvas, &pixels);
     return pixels;
 }
 
