@@ -21,82 +21,20 @@
 #include <string.h>
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
 #include "gallery.h"
+#include "gallery_dialog.h"
 #include "look3d.h"
 
 static const char kChildFlag[] = "--measure";
-
-static WORD WinVersion(void)
-{
-    DWORD v = GetVersion();
-    return (WORD)(((v & 0xFF) << 8) | ((v >> 8) & 0xFF));
-}
-
-/* The process's GDI objects: GetGuiResources, or under Wine (whose
- * GetGuiResources answers 0) the rows in use of the process's GDI handle
- * table, which the PEB points at (0x10000 rows of 24 bytes; byte 14 of a row
- * is the object type, 0 when the row is free). -1 when neither works. */
-static int GdiObjects(void)
-{
-    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (n != 0)
-        return (int)n;
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
-        return -1;
-    const BYTE *peb;
-    __asm__("movl %%fs:0x30, %0" : "=r"(peb));
-    const BYTE *table = *(const BYTE *const *)(peb + 0x94);
-    if (table == NULL)
-        return -1;
-    int used = 0;
-    for (int i = 0; i < 0x10000; i++)
-        if (table[24 * i + 14] != 0)
-            used++;
-    return used;
-}
 
 static INT_PTR CALLBACK GalleryProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {
     if (message != WM_INITDIALOG)
         return FALSE;
-    static const char *const items[] = { "First item", "Second item", "Third item",
-                                         "Fourth item", "Fifth item" };
-    CheckDlgButton(dialog, IDC_CHECKED, BST_CHECKED);
-    CheckDlgButton(dialog, IDC_THREESTATE, BST_INDETERMINATE);
-    CheckDlgButton(dialog, IDC_DISABLEDCHECK, BST_CHECKED);
-    CheckRadioButton(dialog, IDC_RADIO1, IDC_RADIO2, IDC_RADIO1);
-    SetDlgItemTextA(dialog, IDC_EDIT, "Edit field");
-    for (const char *item : items) {
-        SendDlgItemMessageA(dialog, IDC_LIST, LB_ADDSTRING, 0, (LPARAM)item);
-        SendDlgItemMessageA(dialog, IDC_SIMPLECOMBO, CB_ADDSTRING, 0, (LPARAM)item);
-        SendDlgItemMessageA(dialog, IDC_DROPDOWN, CB_ADDSTRING, 0, (LPARAM)item);
-        SendDlgItemMessageA(dialog, IDC_DROPLIST, CB_ADDSTRING, 0, (LPARAM)item);
-    }
+    GalleryFillDialog(dialog);
     return TRUE;
-}
-
-/* Wine's dialog manager gives every dialog DS_3DLOOK; a dialog manager
- * before 4.0 did not, and the look passes nothing on to the controls of a
- * dialog with that bit. This hook, newer than the look's so it runs first,
- * clears the bit as the dialog's first control is made. */
-static HHOOK oldDialogHook;
-
-static LRESULT CALLBACK OldDialogManager(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_CREATEWND) {
-        HWND parent = ((CBT_CREATEWNDA *)lParam)->lpcs->hwndParent;
-        char cls[16];
-        if (parent && GetClassNameA(parent, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0) {
-            LONG style = GetWindowLongA(parent, GWL_STYLE);
-            if (style & DS_3DLOOK)
-                SetWindowLongA(parent, GWL_STYLE, style & ~DS_3DLOOK);
-        }
-    }
-    return CallNextHookEx(oldDialogHook, code, wParam, lParam);
 }
 
 static HWND MakeGallery(HINSTANCE instance, int x)
@@ -109,15 +47,6 @@ static HWND MakeGallery(HINSTANCE instance, int x)
         UpdateWindow(dialog);
     }
     return dialog;
-}
-
-static void Pump(void)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
 }
 
 /* One full repaint of a dialog and all its controls, in milliseconds. */
@@ -149,7 +78,7 @@ static int Measure(int repaints)
     HWND plain = MakeGallery(instance, 8);
     Look3dOpen(instance);
     BOOL hooked = Look3dHookThread(instance);
-    oldDialogHook = SetWindowsHookExA(WH_CBT, OldDialogManager, NULL, GetCurrentThreadId());
+    GalleryOldDialogsOn();
     RECT r = { 0, 0, 0, 0 };
     if (plain != NULL)
         GetWindowRect(plain, &r);
@@ -158,24 +87,24 @@ static int Measure(int repaints)
         fprintf(stderr, "bench_look3d_paint: could not make the dialogs or hook the look\n");
         return 1;
     }
-    Pump();
+    GalleryPump();
 
     /* Warm up both, then alternate so drift falls on both alike. */
     for (int i = 0; i < 5; i++) {
         Repaint(plain, tick);
         Repaint(look, tick);
     }
-    Pump();
-    int gdiBefore = GdiObjects();
+    GalleryPump();
+    int gdiBefore = GalleryGdiObjects();
     std::vector<double> withoutLook, withLook;
     for (int i = 0; i < repaints; i++) {
         withoutLook.push_back(Repaint(plain, tick));
         withLook.push_back(Repaint(look, tick));
     }
-    Pump();
-    int gdiAfter = GdiObjects();
+    GalleryPump();
+    int gdiAfter = GalleryGdiObjects();
 
-    WORD version = WinVersion();
+    WORD version = GalleryWinVersion();
     double a = Median(withoutLook), b = Median(withLook);
     printf("version %u.%02u (%s), %d full repaints of the gallery dialog each\n", version >> 8,
            version & 0xFF,
@@ -189,62 +118,11 @@ static int Measure(int repaints)
            gdiAfter);
     fflush(stdout);
 
-    UnhookWindowsHookEx(oldDialogHook);
+    GalleryOldDialogsOff();
     DestroyWindow(look);
     DestroyWindow(plain);
     Look3dClose(instance);
     return 0;
-}
-
-/* Runs this program again as a copy under the emulated version (Wine's
- * AppDefaults, chosen by program name) and waits for it. */
-static int RunUnder(const char *version, int repaints)
-{
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, self, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return -1;
-    std::string path(self, n);
-    size_t slash = path.find_last_of("\\/");
-    std::string base = path.substr(slash + 1);
-    std::string copyName = base.substr(0, base.rfind('.')) + "_" + version + ".exe";
-    std::string copyPath = path.substr(0, slash + 1) + copyName;
-    if (!CopyFileA(path.c_str(), copyPath.c_str(), FALSE))
-        return -1;
-    std::string key = "Software\\Wine\\AppDefaults\\" + copyName;
-    HKEY hk;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &hk,
-                        NULL) != ERROR_SUCCESS) {
-        DeleteFileA(copyPath.c_str());
-        return -1;
-    }
-    RegSetValueExA(hk, "Version", 0, REG_SZ, (const BYTE *)version, (DWORD)strlen(version) + 1);
-    RegCloseKey(hk);
-
-    std::string cmd = "\"" + copyPath + "\" " + kChildFlag + " " + std::to_string(repaints);
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi;
-    int result = -1;
-    if (CreateProcessA(NULL, line.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
-        DWORD code = (DWORD)-1;
-        if (WaitForSingleObject(pi.hProcess, 600000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &code);
-        else
-            TerminateProcess(pi.hProcess, (UINT)-1);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        result = (int)code;
-    }
-    DeleteFileA(copyPath.c_str());
-    return result;
 }
 
 int main(int argc, char **argv)
@@ -257,10 +135,12 @@ int main(int argc, char **argv)
         else if (atoi(argv[i]) > 0)
             repaints = atoi(argv[i]);
     }
-    if (child || WinVersion() < 0x035F)
+    if (child || GalleryWinVersion() < 0x035F)
         return Measure(repaints);
-    fflush(stdout);
-    int old = RunUnder("nt351", repaints);
+    /* Wine's AppDefaults choose the version by program name. */
+    char arguments[32];
+    snprintf(arguments, sizeof arguments, "%s %d", kChildFlag, repaints);
+    int old = GalleryRunUnderVersion("nt351", arguments, 600000);
     if (old != 0)
         fprintf(stderr, "bench_look3d_paint: the run under nt351 failed (%d)\n", old);
     int current = Measure(repaints);

@@ -389,7 +389,7 @@ TEST_F(OldButtons, NewGroupCaptionInvalidatesTheCaptionBandInTheParent)
         << updated.bottom << "), band (" << band.left << "," << band.top << ")-("
         << band.right << "," << band.bottom << ")";
     /* Once painted, the new caption stands over the line. */
-    L3tPump();
+    GalleryPump();
     CtlView v = CtlCapture(dialog, g);
     RECT captionRows = { 0, 0, ClientWidth(g), h };
     Found text = FindColour(v, captionRows, CtlSlot(L3C_BTNTEXT));

@@ -178,7 +178,7 @@ TEST_F(OldCombos, DropDownListFramedWithButtonLinesAndItsBandValidated)
     EXPECT_FALSE(PtInRegion(due, (r.left + r.right) / 2, r.bottom)) << "below the band";
     EXPECT_TRUE(PtInRegion(due, r.left - 3, (r.top + r.bottom) / 2)) << "outside the band";
     DeleteObject(due);
-    L3tPump();
+    GalleryPump();
 }
 
 TEST_F(OldCombos, DropDownEditFramedInTheDialogAndNothingWhileDropped)
@@ -191,7 +191,7 @@ TEST_F(OldCombos, DropDownEditFramedInTheDialogAndNothingWhileDropped)
     EXPECT_EQ(FrameMismatches(dialog, edit, FRAME_PLAIN, "drop-down edit"), 0);
 
     SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
-    L3tPump();
+    GalleryPump();
     ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
     SIZE s = SizeOf(edit);
     RECT band = { -2, -2, s.cx + 2, s.cy + 2 };
@@ -199,14 +199,14 @@ TEST_F(OldCombos, DropDownEditFramedInTheDialogAndNothingWhileDropped)
     CtlRepaintOnly(edit);
     EXPECT_EQ(DrawnAround(dialog, edit, "edit while dropped"), 0);
     SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
-    L3tPump();
+    GalleryPump();
 }
 
 TEST_F(OldCombos, DropDownListDrawsNothingWhileDropped)
 {
     HWND combo = Item(200);
     SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
-    L3tPump();
+    GalleryPump();
     ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
     SIZE s = SizeOf(combo);
     RECT band = { -2, -2, s.cx + 2, s.cy + 2 };
@@ -214,7 +214,7 @@ TEST_F(OldCombos, DropDownListDrawsNothingWhileDropped)
     CtlRepaintOnly(combo);
     EXPECT_EQ(DrawnAround(dialog, combo, "drop-down list while dropped"), 0);
     SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
-    L3tPump();
+    GalleryPump();
 }
 
 TEST_F(OldCombos, SimpleComboEditAndListFramesJoin)

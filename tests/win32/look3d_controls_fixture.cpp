@@ -1,38 +1,8 @@
 /*
  * Helpers of the look's control tests: the fixture, captures in control
- * coordinates, markers, the simulated picture and the GDI object count.
+ * coordinates, markers and the simulated picture.
  */
 #include "look3d_controls_fixture.h"
-
-int CtlGdiObjectCount(void)
-{
-    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (n != 0)
-        return (int)n;
-    /* Wine's GetGuiResources is a stub that answers 0. Wine keeps a
-     * per-process GDI handle table where Windows keeps its shared one: the
-     * PEB's GdiSharedHandleTable (offset 0x94 of the 32-bit PEB) points at
-     * 0x10000 rows of 24 bytes: object address (8 bytes; on a free row the
-     * link of the free list), owner (4), then extended type, generation,
-     * type and flags (1 byte each), user pointer (8). A row in use has a
-     * non-zero type (measured with Wine 8: each brush made sets one, each
-     * brush deleted clears it). */
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
-        return -1;
-    const BYTE *peb;
-    __asm__("movl %%fs:0x30, %0" : "=r"(peb));     /* TEB's PEB pointer */
-    const BYTE *table = *(const BYTE *const *)(peb + 0x94);
-    if (table == NULL)
-        return -1;
-    int used = 0;
-    for (int i = 0; i < 0x10000; i++) {
-        const BYTE *row = table + 24 * i;
-        if (row[14] != 0)
-            used++;
-    }
-    return used;
-}
 
 static POINT OriginIn(HWND dialog, HWND control)
 {
@@ -180,7 +150,7 @@ void CtlFixture::SetUp()
     ASSERT_TRUE(Look3dHookThread(CtlSelf()));
     /* Newer hook, so it runs first: dialogs lose DS_3DLOOK before their
      * controls are created, as under a dialog manager before 4.0. */
-    L3tOldDialogManagerOn();
+    GalleryOldDialogsOn();
     const COLORREF *c = Look3d.colours;
     ASSERT_NE(c[L3C_SHADOW], c[L3C_HILITE]);
     ASSERT_NE(c[L3C_FRAME], c[L3C_FACE]);
@@ -192,13 +162,13 @@ void CtlFixture::SetUp()
 
 void CtlFixture::TearDown()
 {
-    L3tOldDialogManagerOff();
+    GalleryOldDialogsOff();
     if (dialog != NULL)
         DestroyWindow(dialog);
     dialog = NULL;
     while (Look3d.instanceCount > 0)
         Look3dClose(CtlSelf());
-    L3tPump();
+    GalleryPump();
 }
 
 HWND CtlFixture::Make(const L3tItem *items, int count, short cx, short cy)

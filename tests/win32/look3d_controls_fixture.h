@@ -2,9 +2,8 @@
  * What the look's control tests share: a fixture that opens the look, hooks
  * the thread and makes dialogs as a dialog manager before 4.0 made them;
  * pixel access to captures in control coordinates; markers painted into a
- * dialog so that a test can tell "drawn" from "left alone"; a simulated
- * picture of what a painter should lay down; and the process's GDI object
- * count.
+ * dialog so that a test can tell "drawn" from "left alone"; and a
+ * simulated picture of what a painter should lay down.
  *
  * The test program runs itself again as a copy under "nt351" (winVersion
  * 0x0333: the look paints every control); suites named Old* run only there,
@@ -23,18 +22,13 @@
 #include "look3d_testutil.h"
 
 inline HINSTANCE CtlSelf() { return GetModuleHandleA(NULL); }
-inline bool CtlIsOldVersion() { return L3tWinVersion() < L3V_WIN395; }
+inline bool CtlIsOldVersion() { return GalleryWinVersion() < L3V_WIN395; }
 inline uint32_t CtlSlot(int slot) { return L3tRgb(Look3d.colours[slot]); }
 inline bool CtlHasLook(HWND w) { return w != NULL && Look3dFindOldProc(w) != NULL; }
 
 /* A colour no painter of the look uses; painted where a test expects the
  * look to draw nothing. */
 const COLORREF kCtlMarker = RGB(0xFF, 0x00, 0xFF);
-
-/* The number of GDI objects the process holds: GetGuiResources, or under
- * Wine (whose GetGuiResources answers 0) the used rows of the process's GDI
- * handle table. -1 when neither works. */
-int CtlGdiObjectCount(void);
 
 /* A capture of a dialog read in the coordinates of one of its controls
  * (relative to the control's window rectangle; negative = outside it). */

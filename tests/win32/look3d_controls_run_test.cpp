@@ -19,15 +19,15 @@ TEST(ControlsVersions, Nt351PaintsEveryControl)
 
 TEST(ControlsGdi, CountFollowsObjectsMadeAndDeleted)
 {
-    int before = CtlGdiObjectCount();
+    int before = GalleryGdiObjects();
     ASSERT_GE(before, 0) << "no way to count the GDI objects of the process";
     HBRUSH made[5];
     for (int i = 0; i < 5; i++)
         made[i] = CreateSolidBrush(RGB(i, 1, 2));
-    EXPECT_EQ(CtlGdiObjectCount(), before + 5);
+    EXPECT_EQ(GalleryGdiObjects(), before + 5);
     for (HBRUSH b : made)
         DeleteObject(b);
-    EXPECT_EQ(CtlGdiObjectCount(), before);
+    EXPECT_EQ(GalleryGdiObjects(), before);
 }
 
 /* Every kind of control the look paints, in one dialog. */
@@ -57,7 +57,7 @@ TEST_F(OldGdi, RepaintsMakeNoLastingGdiObject)
     /* Focus, check and push changes take the immediate repaint paths. */
     SetFocus(Item(102));
     L3tRepaint(dialog);
-    int before = CtlGdiObjectCount();
+    int before = GalleryGdiObjects();
     ASSERT_GT(before, 0);
     for (int i = 0; i < 200; i++) {
         SendMessageA(Item(102), BM_SETCHECK, i & 1, 0);
@@ -66,8 +66,8 @@ TEST_F(OldGdi, RepaintsMakeNoLastingGdiObject)
         RedrawWindow(dialog, NULL, NULL,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
-    L3tPump();
-    EXPECT_LE(CtlGdiObjectCount(), before);
+    GalleryPump();
+    EXPECT_LE(GalleryGdiObjects(), before);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ class Look3dCore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (L3tWinVersion() >= L3V_WIN395)
+        if (GalleryWinVersion() >= L3V_WIN395)
             GTEST_SKIP() << "runs under an emulated version below 3.95";
         RegisterPanel();
         ASSERT_EQ(Look3d.instanceCount, 0);
@@ -86,7 +86,7 @@ protected:
     }
     void TearDown() override
     {
-        L3tOldDialogManagerOff();
+        GalleryOldDialogsOff();
         while (RowOf(GetCurrentThreadId()) >= 0 || Look3d.instanceCount > 0)
             Look3dClose(Self());
     }
@@ -96,7 +96,7 @@ protected:
     {
         ASSERT_TRUE(Look3dOpen(Self()));
         ASSERT_TRUE(Look3dHookThread(Self()));
-        L3tOldDialogManagerOn();
+        GalleryOldDialogsOn();
     }
 };
 
@@ -265,7 +265,7 @@ TEST_F(Look3dCore, CreationHookPassesOtherCodesOn)
     ShowWindow(d, SW_SHOW);
     SetFocus(GetDlgItem(d, 11));
     MoveWindow(d, 10, 10, 200, 120, TRUE);
-    L3tPump();
+    GalleryPump();
     EXPECT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
     EXPECT_EQ(GetFocus(), GetDlgItem(d, 11));
     RECT r;

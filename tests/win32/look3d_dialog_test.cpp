@@ -21,7 +21,7 @@ namespace {
 HINSTANCE Self() { return GetModuleHandleA(NULL); }
 WNDPROC ProcOf(HWND w) { return (WNDPROC)GetWindowLongPtrA(w, GWLP_WNDPROC); }
 
-bool IsOldVersion() { return L3tWinVersion() < L3V_WIN395; }
+bool IsOldVersion() { return GalleryWinVersion() < L3V_WIN395; }
 bool Is16BitHost() { return (GetVersion() & 0x80000000u) != 0 && IsOldVersion(); }
 
 /* ---- this program under other versions --------------------------------- */
@@ -118,19 +118,19 @@ protected:
     }
     void TearDown() override
     {
-        L3tOldDialogManagerOff();
+        GalleryOldDialogsOff();
         for (HWND d : dialogs)
             DestroyWindow(d);
         while (Look3d.instanceCount > 0)
             Look3dClose(Self());
-        L3tPump();
+        GalleryPump();
     }
     /* Hooks the look, then (newer, so first) the old dialog manager. */
     bool Hook()
     {
         BOOL hooked = Look3dHookThread(Self());
         if (oldDialogManager)
-            L3tOldDialogManagerOn();
+            GalleryOldDialogsOn();
         return hooked != FALSE;
     }
     HWND Make(DWORD style, DLGPROC proc = TestDlgProc)
@@ -279,7 +279,7 @@ TEST_F(OldVersionDialogs, FrameRepaintedAfterNewCaptionText)
     HWND d = Make(kCaptioned);
     ASSERT_NE(d, (HWND)NULL);
     SetWindowTextA(d, "A new caption");
-    L3tPump();
+    GalleryPump();
     EXPECT_EQ(FrameMismatches(d, true), 0);
 }
 
@@ -463,7 +463,7 @@ TEST_F(LookedDialogs, Version32HostSubclassesAtOnceAndDoesNotWalk)
     if (!IsOldVersion() || Is16BitHost())
         GTEST_SKIP() << "runs under nt351";
     EXPECT_EQ(Look3d.hostBits, 32);
-    EXPECT_EQ(Look3d.winVersion, L3tWinVersion());
+    EXPECT_EQ(Look3d.winVersion, GalleryWinVersion());
     behaviour.makeStaleAtInit = kStaticId;
     HWND d = Make(kCaptioned);
     EXPECT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
@@ -548,7 +548,7 @@ protected:
 TEST_F(CurrentVersionDialogs, SystemDrawn3dDialogLosesTheLook)
 {
     /* Wine's dialog manager, as Windows from 4.0 on, gives dialogs DS_3DLOOK. */
-    L3tOldDialogManagerOff();
+    GalleryOldDialogsOff();
     HWND d = Make(kCaptioned);
     ASSERT_NE(d, (HWND)NULL);
     ASSERT_NE(GetWindowLongA(d, GWL_STYLE) & DS_3DLOOK, 0);

@@ -1,11 +1,8 @@
 /*
- * Helpers of the look's Wine tests: templates, pumping, pixel capture and
- * re-running this program under an emulated Windows version.
+ * Helpers of the look's Wine tests: templates, pixel capture and re-running
+ * this program under an emulated Windows version.
  */
 #include "look3d_testutil.h"
-
-#include <stdio.h>
-#include <string.h>
 
 static void PushWide(std::vector<WORD> &out, const char *text)
 {
@@ -72,20 +69,11 @@ HWND L3tCreateDialog(const std::vector<WORD> &tmpl, DLGPROC proc, LPARAM param, 
                                       (LPCDLGTEMPLATEA)tmpl.data(), owner, proc, param);
 }
 
-void L3tPump(void)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 void L3tRepaint(HWND window)
 {
     RedrawWindow(window, NULL, NULL,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    L3tPump();
+    GalleryPump();
 }
 
 uint32_t L3tRgb(COLORREF c)
@@ -151,53 +139,18 @@ static L3tImage CaptureOnce(HWND window)
 
 L3tImage L3tCaptureWindow(HWND window)
 {
-    L3tPump();
+    GalleryPump();
     L3tImage last = CaptureOnce(window);
     for (int attempt = 0; attempt < 20; attempt++) {
         /* Let the display catch up with what was painted. */
         MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
-        L3tPump();
+        GalleryPump();
         L3tImage next = CaptureOnce(window);
         if (next == last)
             return next;
         last = next;
     }
     return last;
-}
-
-static HHOOK oldDialogHook;
-
-static LRESULT CALLBACK OldDialogManagerHook(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_CREATEWND) {
-        HWND parent = ((CBT_CREATEWNDA *)lParam)->lpcs->hwndParent;
-        char cls[16];
-        if (parent != NULL && GetClassNameA(parent, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0) {
-            LONG style = GetWindowLongA(parent, GWL_STYLE);
-            if (style & DS_3DLOOK)
-                SetWindowLongA(parent, GWL_STYLE, style & ~DS_3DLOOK);
-        }
-    }
-    return CallNextHookEx(oldDialogHook, code, wParam, lParam);
-}
-
-void L3tOldDialogManagerOn(void)
-{
-    L3tOldDialogManagerOff();
-    oldDialogHook = SetWindowsHookExA(WH_CBT, OldDialogManagerHook, NULL, GetCurrentThreadId());
-}
-
-void L3tOldDialogManagerOff(void)
-{
-    if (oldDialogHook != NULL)
-        UnhookWindowsHookEx(oldDialogHook);
-    oldDialogHook = NULL;
-}
-
-WORD L3tWinVersion(void)
-{
-    DWORD v = GetVersion();
-    return (WORD)(((v & 0xFF) << 8) | ((v >> 8) & 0xFF));
 }
 
 std::string L3tBesideExe(const char *name)
@@ -211,52 +164,8 @@ std::string L3tBesideExe(const char *name)
 
 int L3tRunUnderVersion(const char *version, const char *filter)
 {
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, self, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return -1;
-    std::string path(self, n);
-    size_t slash = path.find_last_of("\\/");
-    std::string base = path.substr(slash + 1);
-    size_t dot = base.rfind('.');
-    std::string copyName = base.substr(0, dot) + "_" + version + ".exe";
-    std::string copyPath = path.substr(0, slash + 1) + copyName;
-    if (!CopyFileA(path.c_str(), copyPath.c_str(), FALSE))
-        return -1;
-
-    std::string key = "Software\\Wine\\AppDefaults\\" + copyName;
-    HKEY hk;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL,
-                        &hk, NULL) != ERROR_SUCCESS)
-        return -1;
-    RegSetValueExA(hk, "Version", 0, REG_SZ, (const BYTE *)version,
-                   (DWORD)strlen(version) + 1);
-    RegCloseKey(hk);
-
-    std::string cmd = "\"" + copyPath + "\" --gtest_filter=" + filter;
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi;
-    fflush(stdout);
-    fflush(stderr);
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi))
-        return -1;
-    DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &code);
-    else
-        TerminateProcess(pi.hProcess, (UINT)-1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    DeleteFileA(copyPath.c_str());
-    return (int)code;
+    std::string arguments = std::string("--gtest_filter=") + filter;
+    return GalleryRunUnderVersion(version, arguments.c_str(), 120000);
 }
 
 /* ---- a second thread ---------------------------------------------------- */

@@ -1,7 +1,9 @@
 /*
  * Helpers of the look's Wine tests: dialogs from in-memory templates, pixel
- * capture of real windows, message pumping, and running this very test
- * program again under an emulated Windows version.
+ * capture of real windows, and running this very test program again under an
+ * emulated Windows version. Message pumping, the old dialog manager, the
+ * version word and the GDI object count come from gallery_dialog.h, shared
+ * with the gallery and its paint bench.
  *
  * Emulated versions (HKCU\Software\Wine\AppDefaults\<exe name>, "Version"),
  * what GetVersion() reports under Wine 8 and what the look makes of it:
@@ -16,6 +18,8 @@
 #define ORM_LOOK3D_TESTUTIL_H
 
 #include <windows.h>
+
+#include "gallery_dialog.h"
 
 #include <stdint.h>
 #include <string>
@@ -46,9 +50,6 @@ HWND L3tCreateDialog(const std::vector<WORD> &tmpl, DLGPROC proc, LPARAM param =
                      HWND owner = NULL);
 
 /* ---- messages and painting ---------------------------------------------- */
-
-/* Dispatches every message waiting for this thread. */
-void L3tPump(void);
 
 /* Repaints a window completely, frame and children, and pumps. */
 void L3tRepaint(HWND window);
@@ -85,19 +86,6 @@ bool L3tCanvasCreate(L3tCanvas *canvas, int width, int height, COLORREF fill);
 void L3tCanvasDestroy(L3tCanvas *canvas);
 
 /* ---- emulated versions -------------------------------------------------- */
-
-/* Wine's dialog manager sets DS_3DLOOK (style bit 0x0004) on every dialog,
- * whatever the emulated version; the dialog managers before 4.0 knew no such
- * bit, and the look passes nothing on to the controls of a dialog that has
- * it. L3tOldDialogManagerOn installs a creation hook on the calling thread
- * that clears the bit on a dialog ("#32770") as soon as a child is created in
- * it, as an old dialog manager would have left it. Install it after
- * Look3dHookThread: the newest hook runs first. */
-void L3tOldDialogManagerOn(void);
-void L3tOldDialogManagerOff(void);
-
-/* The winVersion word as the look computes it from GetVersion(). */
-WORD L3tWinVersion(void);
 
 /* Runs this program again as a copy named <exe>_<version>.exe, with
  * AppDefaults\<copy>\Version = version, and gtest's filter; the child's

@@ -22,37 +22,19 @@
 #include <string.h>
 
 #include "gallery.h"
+#include "gallery_dialog.h"
 #include "look3d.h"
 
 static int openDialogs;
 static HWND plainDialog, lookDialog;
 static char reportPath[MAX_PATH];
 
-static const char *const listItems[] = {
-    "First item", "Second item", "Third item", "Fourth item", "Fifth item", "Sixth item",
-};
-
-static void Fill(HWND dialog, int id, UINT addMessage, UINT selectMessage)
-{
-    for (size_t i = 0; i < sizeof listItems / sizeof listItems[0]; i++)
-        SendDlgItemMessageA(dialog, id, addMessage, 0, (LPARAM)listItems[i]);
-    SendDlgItemMessageA(dialog, id, selectMessage, 1, 0);
-}
-
 static INT_PTR CALLBACK GalleryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
         openDialogs++;
-        CheckDlgButton(dialog, IDC_CHECKED, BST_CHECKED);
-        CheckDlgButton(dialog, IDC_THREESTATE, BST_INDETERMINATE);
-        CheckDlgButton(dialog, IDC_DISABLEDCHECK, BST_CHECKED);
-        CheckRadioButton(dialog, IDC_RADIO1, IDC_RADIO2, IDC_RADIO1);
-        SetDlgItemTextA(dialog, IDC_EDIT, "Edit field");
-        Fill(dialog, IDC_LIST, LB_ADDSTRING, LB_SETCURSEL);
-        Fill(dialog, IDC_SIMPLECOMBO, CB_ADDSTRING, CB_SETCURSEL);
-        Fill(dialog, IDC_DROPDOWN, CB_ADDSTRING, CB_SETCURSEL);
-        Fill(dialog, IDC_DROPLIST, CB_ADDSTRING, CB_SETCURSEL);
+        GalleryFillDialog(dialog);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL)
@@ -68,34 +50,6 @@ static INT_PTR CALLBACK GalleryProc(HWND dialog, UINT message, WPARAM wParam, LP
     default:
         return FALSE;
     }
-}
-
-/* Wine's dialog manager gives every dialog DS_3DLOOK, whatever version it
- * emulates; the dialog managers of Windows before 4.0 did not, and the look
- * passes nothing on to the controls of a dialog with that bit. This hook,
- * installed after the look's own (so it runs first), clears the bit on a
- * dialog as its first control is created, as an old dialog manager left it. */
-static HHOOK oldDialogHook;
-
-static LRESULT CALLBACK OldDialogManager(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_CREATEWND) {
-        HWND parent = ((CBT_CREATEWNDA *)lParam)->lpcs->hwndParent;
-        char cls[16];
-        if (parent && GetClassNameA(parent, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0) {
-            LONG style = GetWindowLongA(parent, GWL_STYLE);
-            if (style & DS_3DLOOK)
-                SetWindowLongA(parent, GWL_STYLE, style & ~DS_3DLOOK);
-        }
-    }
-    return CallNextHookEx(oldDialogHook, code, wParam, lParam);
-}
-
-static BOOL OlderThan395(void)
-{
-    DWORD v = GetVersion();
-    WORD version = (WORD)(((v & 0xFF) << 8) | ((v >> 8) & 0xFF));
-    return version < 0x035F;
 }
 
 static HWND MakeGallery(HINSTANCE instance, const char *title, int x, int y)
@@ -140,8 +94,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     plainDialog = MakeGallery(instance, "Without the look", 8, 8);
     Look3dOpen(instance);
     Look3dHookThread(instance);
-    if (OlderThan395() || oldDialogs)
-        oldDialogHook = SetWindowsHookExA(WH_CBT, OldDialogManager, NULL, GetCurrentThreadId());
+    /* Below 3.95 dialogs are made as that version's dialog manager made them. */
+    if (GalleryWinVersion() < 0x035F || oldDialogs)
+        GalleryOldDialogsOn();
     RECT r = { 0, 0, 0, 0 };
     if (plainDialog)
         GetWindowRect(plainDialog, &r);
@@ -171,8 +126,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    if (oldDialogHook)
-        UnhookWindowsHookEx(oldDialogHook);
+    GalleryOldDialogsOff();
     Look3dClose(instance);
     return 0;
 }
