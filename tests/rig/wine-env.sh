@@ -39,19 +39,25 @@ rig_prefix_init() {
   fi
 }
 
-# rig_display_start: an Xvfb display when none is given.
+# rig_display_start: an Xvfb display when none is given. Xvfb picks a free
+# display number itself (-displayfd), so rigs started side by side never
+# share one.
 rig_display_start() {
   if [ -z "${DISPLAY:-}" ]; then
-    local n=91
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    local numberFile
+    numberFile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
     ORM_XVFB_PID=$!
-    export DISPLAY=":$n"
     local i
     for i in $(seq 1 100); do
-      [ -e "/tmp/.X11-unix/X$n" ] && return 0
+      if [ -s "$numberFile" ]; then
+        export DISPLAY=":$(tr -d '[:space:]' < "$numberFile")"
+        rm -f "$numberFile"
+        return 0
+      fi
       sleep 0.1
     done
+    rm -f "$numberFile"
     echo "Xvfb did not start" >&2
     return 1
   fi

@@ -94,7 +94,7 @@ protected:
 
     /* What the product received; empty when it did not start within the
      * bound. After a shell that refused to launch, the file is absent at once. */
-    std::string Received() { return RigWaitForFile(Work("received.txt"), 15000); }
+    std::string Received() { return RigWaitForFile(Work("received.txt"), 30000); }
     bool ProductStarted() { return !Received().empty(); }
     bool ProductAbsent() { return GetFileAttributesA(Work("received.txt").c_str()) == INVALID_FILE_ATTRIBUTES; }
 };
