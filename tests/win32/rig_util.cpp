@@ -359,12 +359,17 @@ bool RigWriteFile(const std::string &path, const std::string &bytes)
 std::string RigWaitForFile(const std::string &path, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
-    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    for (;;) {
+        /* A file that exists may still be unreadable for a moment while the
+         * rename that made it completes under Wine: a report is never empty,
+         * so keep polling until its bytes can be read. */
+        std::string bytes = RigReadFile(path);
+        if (!bytes.empty())
+            return bytes;
         if (GetTickCount() - start > timeoutMs)
             return std::string();
         Sleep(POLL_MS);
     }
-    return RigReadFile(path);
 }
 
 bool RigCopyFile(const std::string &from, const std::string &to)

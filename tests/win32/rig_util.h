@@ -79,9 +79,9 @@ std::string RigFullPath(const std::string &path);
 std::string RigReadFile(const std::string &path);
 bool RigWriteFile(const std::string &path, const std::string &bytes);
 
-/* Polls (every 20 ms, up to timeoutMs) until the file exists; its bytes, or
- * an empty string when it never appeared. Products write their reports
- * atomically (temporary name, then rename). */
+/* Polls (every 20 ms, up to timeoutMs) until the file can be read and holds
+ * bytes; its bytes, or an empty string when it never did. Products write
+ * their reports atomically (temporary name, then rename). */
 std::string RigWaitForFile(const std::string &path, DWORD timeoutMs);
 
 /* Copies `from` to `to`, replacing it. */
