@@ -5,7 +5,10 @@
 set -euo pipefail
 exe=${1:?usage: check_image.sh ORMGEN32.EXE}
 fail=0
-dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr 'a-z' 'A-Z' | sort -u)
+# Read the headers once: grep -q on a pipe would end objdump early (SIGPIPE).
+headers=$(i686-w64-mingw32-objdump -p "$exe")
+sections=$(i686-w64-mingw32-objdump -h "$exe")
+dlls=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort -u)
 for dll in $dlls; do
   case "$dll" in
     KERNEL32.DLL|USER32.DLL|GDI32.DLL|MSVCRT.DLL) ;;
@@ -14,8 +17,8 @@ for dll in $dlls; do
 done
 echo "imports: $(echo $dlls)"
 grep -q 'requestedExecutionLevel level="asInvoker"' "$exe" || { echo "no asInvoker manifest"; fail=1; }
-i686-w64-mingw32-objdump -h "$exe" | grep -q ' \.ormset ' || { echo "no .ormset section"; fail=1; }
-i686-w64-mingw32-objdump -p "$exe" | grep -Eq '^Subsystem[[:space:]]+00000002' \
+grep -q ' \.ormset ' <<<"$sections" || { echo "no .ormset section"; fail=1; }
+grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" \
   || { echo "not a GUI program"; fail=1; }
 [ $fail -eq 0 ] && echo "ORMGEN32.EXE image checks passed"
 exit $fail
