@@ -9,14 +9,14 @@ need=(cmake ninja-build g++ python3 g++-mingw-w64-i686 googletest
 
 missing=()
 for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = "install ok installed" ] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
 echo "installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ! grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; then
   $SUDO dpkg --add-architecture i386
 fi
 # A mirror that is mid-sync can fail one index; the install below still

@@ -23,5 +23,5 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Ormsted container t
   -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -n 'Ormsted container test' \
   -in "$work/unsigned.exe" -out "$work/signed.exe"
-osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed.exe" | grep -q 'Signature verification: ok'
+grep -q 'Signature verification: ok' <<<"$(osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed.exe")"
 echo "signed and verified: $work/signed.exe"
