@@ -1,8 +1,11 @@
 /*
  * File access layer, the parts that do not depend on the platform: the two
- * error mappings and the pure helpers of the free-space fallback.
+ * error mappings, the pure helpers of the free-space fallback, and
+ * FileSizeByName, which only combines other operations.
  */
 #include "fileio.h"
+
+#include <stddef.h>
 
 /* One row per group of system codes; codes not listed map to the last row. */
 typedef struct FileErrorRow {
@@ -73,4 +76,16 @@ FileU64 DiskBytesFromClusters(uint32_t sectorsPerCluster, uint32_t bytesPerSecto
     r.low = (uint32_t)total;
     r.high = (uint32_t)(total >> 32);
     return r;
+}
+
+/* Built from the layer's own operations, so the same on every platform: the
+ * result is the close's; a failed size query shows only as size 0. */
+uint16_t FileSizeByName(const char *path, uint32_t *size, uint32_t *err)
+{
+    FileHandle h;
+    *size = 0;
+    if (!FileOpen(path, FILE_READ, &h, err))
+        return 0;
+    FileGetSize(h, size, NULL);
+    return FileClose(h, err);
 }

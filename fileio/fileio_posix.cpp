@@ -333,16 +333,6 @@ uint16_t FileGetSize(FileHandle handle, uint32_t *size, uint32_t *err)
     return 1;
 }
 
-uint16_t FileSizeByName(const char *path, uint32_t *size, uint32_t *err)
-{
-    FileHandle h;
-    *size = 0;
-    if (!FileOpen(path, FILE_READ, &h, err))
-        return 0;
-    FileGetSize(h, size, NULL);
-    return FileClose(h, err);
-}
-
 static FileU64 FromTimespec(struct timespec ts)
 {
     uint64_t t = (uint64_t)((int64_t)ts.tv_sec * 10000000 + ts.tv_nsec / 100 +

@@ -185,16 +185,6 @@ uint16_t FileGetSize(FileHandle handle, uint32_t *size, uint32_t *err)
     return 1;
 }
 
-uint16_t FileSizeByName(const char *path, uint32_t *size, uint32_t *err)
-{
-    FileHandle h;
-    *size = 0;
-    if (!FileOpen(path, FILE_READ, &h, err))
-        return 0;
-    FileGetSize(h, size, NULL);
-    return FileClose(h, err);
-}
-
 static void ToFileTime(const FileU64 *in, FILETIME *out)
 {
     out->dwLowDateTime = in->low;
