@@ -69,17 +69,6 @@ int GlyphMismatches(const CtlView &v, HWND button, const GlyphSheet &sheet, int 
     return wrong;
 }
 
-/* Extent of a button's caption in its own font. */
-SIZE CaptionExtent(HWND button, const char *text)
-{
-    HDC dc = GetDC(button);
-    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(button, WM_GETFONT, 0, 0));
-    SIZE s = { 0, 0 };
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &s);
-    SelectObject(dc, old);
-    ReleaseDC(button, dc);
-    return s;
-}
 
 /* Pixels of colour c within rect (control coordinates), and their bounds. */
 struct Found {
@@ -276,7 +265,7 @@ TEST_F(OldButtons, PushButtonFaceRingsBevelsAndPushedFace)
         int w = ClientWidth(b), h = ClientHeight(b);
         CtlPicture want = PushFace(w, h, c.twoRings, c.pushed);
         /* The caption's cells sit in the middle of the face. */
-        SIZE t = CaptionExtent(b, "OK");
+        SIZE t = CtlTextExtent(b, "OK");
         RECT text = { (w - t.cx) / 2 - 3, (h - t.cy) / 2 - 3, (w + t.cx) / 2 + 4,
                       (h + t.cy) / 2 + 4 };
         for (int y = text.top; y < text.bottom; y++)
@@ -305,7 +294,7 @@ TEST_F(OldButtons, PushedCaptionMovesAndStaysThreePixelsInside)
      * raised, one pixel right and down of the centre of the pushed face. */
     HWND b = Item(320);
     int w = ClientWidth(b), h = ClientHeight(b);
-    SIZE t = CaptionExtent(b, kShort);
+    SIZE t = CtlTextExtent(b, kShort);
     Found up = FindColour(CtlCapture(dialog, b), Whole(b), text);
     SendMessageA(b, BM_SETSTATE, TRUE, 0);
     Found down = FindColour(CtlCapture(dialog, b), Whole(b), text);
@@ -325,7 +314,7 @@ TEST_F(OldButtons, PushedCaptionMovesAndStaysThreePixelsInside)
     CtlView v = CtlCapture(dialog, n);
     w = ClientWidth(n);
     h = ClientHeight(n);
-    ASSERT_GT(CaptionExtent(n, kLong).cx, w);
+    ASSERT_GT(CtlTextExtent(n, kLong).cx, w);
     RECT edgeBand = { w - 3, 0, w, h };
     RECT bottomBand = { 0, h - 3, w, h };
     EXPECT_EQ(FindColour(v, edgeBand, text).count, 0);
@@ -350,8 +339,8 @@ TEST_F(OldButtons, GroupBoxLineAtHalfTheCaptionOrXHeight)
         HWND g = Item(id);
         char caption[16];
         GetWindowTextA(g, caption, sizeof caption);
-        SIZE t = CaptionExtent(g, caption);
-        int h = caption[0] != '\0' ? t.cy : CaptionExtent(g, "X").cy;
+        SIZE t = CtlTextExtent(g, caption);
+        int h = caption[0] != '\0' ? t.cy : CtlTextExtent(g, "X").cy;
         ASSERT_GT(h, 2);
         int w = ClientWidth(g), bottom = ClientHeight(g);
         CtlPicture want;
@@ -380,7 +369,7 @@ TEST_F(OldButtons, NewGroupCaptionInvalidatesTheCaptionBandInTheParent)
     static const char kNew[] = "A longer caption";
     SetWindowTextA(g, kNew);
     RECT in = CtlRectIn(g, dialog);
-    int h = CaptionExtent(g, kNew).cy;
+    int h = CtlTextExtent(g, kNew).cy;
     RECT band = { in.left + 4, in.top, in.right, in.top + h };
     RECT updated;
     ASSERT_TRUE(GetUpdateRect(dialog, &updated, FALSE));
@@ -393,7 +382,7 @@ TEST_F(OldButtons, NewGroupCaptionInvalidatesTheCaptionBandInTheParent)
     CtlView v = CtlCapture(dialog, g);
     RECT captionRows = { 0, 0, ClientWidth(g), h };
     Found text = FindColour(v, captionRows, CtlSlot(L3C_BTNTEXT));
-    int w = CaptionExtent(g, kNew).cx;
+    int w = CtlTextExtent(g, kNew).cx;
     EXPECT_GE(text.box.right, 4 + w - 3);
     EXPECT_LE(text.box.right, 4 + w + 1);
 }
@@ -451,7 +440,7 @@ TEST_F(OldButtons, FocusRectangleFollowsTheFocusBitOnly)
     L3tRepaint(dialog);
     CtlView base = CtlCapture(dialog, a);
 
-    SIZE t = CaptionExtent(a, kCaption);
+    SIZE t = CtlTextExtent(a, kCaption);
     int top = (ClientHeight(a) - t.cy) / 2;
     RECT focus = { 17, top - 1, 18 + t.cx + 1, top + t.cy + 1 };
     RECT whole = Whole(a);

@@ -80,7 +80,7 @@ int FrameMismatches(HWND dialog, HWND control, FrameKind kind, const char *what)
     CtlPaintMarker(dialog, control, band);
     CtlRepaintOnly(control);
     CtlView v = CtlCapture(dialog, control);
-    RECT client = CtlClientIn(control);
+    RECT client = L3tClientInWindow(control);
     CtlPicture want = FieldFrame(s.cx, s.cy, GetWindowLongA(control, GWL_STYLE), kind);
     return CtlMismatches(v, want, band, &client, what);
 }
@@ -91,7 +91,7 @@ int DrawnAround(HWND dialog, HWND control, const char *what)
     SIZE s = SizeOf(control);
     RECT band = { -2, -2, s.cx + 2, s.cy + 2 };
     CtlView v = CtlCapture(dialog, control);
-    RECT client = CtlClientIn(control);
+    RECT client = L3tClientInWindow(control);
     return CtlMismatches(v, CtlPicture(), band, &client, what);
 }
 

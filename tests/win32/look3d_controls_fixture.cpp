@@ -29,14 +29,16 @@ CtlView CtlViewOf(const L3tImage &image, HWND dialog, HWND control)
     return v;
 }
 
-RECT CtlClientIn(HWND control)
+/* Extent of a text in the control's own font. */
+SIZE CtlTextExtent(HWND control, const char *text)
 {
-    RECT w, c;
-    GetWindowRect(control, &w);
-    GetClientRect(control, &c);
-    MapWindowPoints(control, NULL, (POINT *)&c, 2);
-    OffsetRect(&c, -w.left, -w.top);
-    return c;
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(control, WM_GETFONT, 0, 0));
+    SIZE s = { 0, 0 };
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &s);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return s;
 }
 
 CtlView CtlCaptureNow(HWND dialog, HWND control)

@@ -41,7 +41,7 @@ CtlView CtlCapture(HWND dialog, HWND control);
 /* A capture already made, read in a control's coordinates. */
 CtlView CtlViewOf(const L3tImage &image, HWND dialog, HWND control);
 /* The control's client area in its own window coordinates. */
-RECT CtlClientIn(HWND control);
+SIZE CtlTextExtent(HWND control, const char *text);
 /* The same without pumping messages or waiting: what is on the surface now. */
 CtlView CtlCaptureNow(HWND dialog, HWND control);
 

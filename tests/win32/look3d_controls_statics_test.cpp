@@ -136,16 +136,6 @@ TEST_F(Statics, DisabledTextIsGreyAndEnablingRepaintsAtOnce)
     }
 }
 
-SIZE Extent(HWND w, const char *text)
-{
-    HDC dc = GetDC(w);
-    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(w, WM_GETFONT, 0, 0));
-    SIZE s = { 0, 0 };
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &s);
-    SelectObject(dc, old);
-    ReleaseDC(w, dc);
-    return s;
-}
 
 TEST_F(Statics, NoPrefixDrawsTheAmpersand)
 {
@@ -158,7 +148,7 @@ TEST_F(Statics, NoPrefixDrawsTheAmpersand)
     HWND plain = Item(210), raw = Item(211);
     Ink marked = InkOf(CtlViewOf(image, dialog, plain), WholeOf(plain));
     Ink literal = InkOf(CtlViewOf(image, dialog, raw), WholeOf(raw));
-    int widthWW = Extent(plain, "WW").cx, widthAmp = Extent(plain, "W&W").cx;
+    int widthWW = CtlTextExtent(plain, "WW").cx, widthAmp = CtlTextExtent(plain, "W&W").cx;
     ASSERT_GT(widthAmp, widthWW + 2);
     /* "W&W": two letters, the second underlined; with SS_NOPREFIX three characters. */
     EXPECT_NEAR(marked.box.right - marked.box.left, widthWW, 3);
@@ -188,14 +178,14 @@ TEST_F(Statics, LeftNoWordWrapExpandsTabsAndKeepsToOneLine)
     ReleaseDC(tabbed, dc);
     int stop = 8 * tm.tmAveCharWidth;
     CtlView v = CtlViewOf(image, dialog, tabbed);
-    RECT afterA = { Extent(tabbed, "A").cx + 1, 0, WholeOf(tabbed).right, WholeOf(tabbed).bottom };
+    RECT afterA = { CtlTextExtent(tabbed, "A").cx + 1, 0, WholeOf(tabbed).right, WholeOf(tabbed).bottom };
     Ink b = InkOf(v, afterA);
     ASSERT_GT(b.text, 0) << "no B drawn";
     EXPECT_GE(b.box.left, stop - 1);
-    EXPECT_LE(b.box.left, stop + Extent(tabbed, "B").cx);
+    EXPECT_LE(b.box.left, stop + CtlTextExtent(tabbed, "B").cx);
 
     /* One line without wrapping; the word-wrapped static needs a second one. */
-    int line = Extent(tabbed, "A").cy;
+    int line = CtlTextExtent(tabbed, "A").cy;
     Ink single = InkOf(CtlViewOf(image, dialog, Item(221)), WholeOf(Item(221)));
     Ink wrapped = InkOf(CtlViewOf(image, dialog, Item(222)), WholeOf(Item(222)));
     EXPECT_LE(single.box.bottom, line);

@@ -159,16 +159,6 @@ protected:
     }
 };
 
-/* The client rectangle in window coordinates. */
-RECT ClientInWindow(HWND w)
-{
-    RECT wr, cr;
-    GetWindowRect(w, &wr);
-    GetClientRect(w, &cr);
-    MapWindowPoints(w, NULL, (POINT *)&cr, 2);
-    OffsetRect(&cr, -wr.left, -wr.top);
-    return cr;
-}
 
 /* Expected colour of a frame pixel of the look, or 0xFFFFFFFF where the look
  * paints nothing. w, h: window size. */
@@ -206,7 +196,7 @@ uint32_t LookFramePixel(int w, int h, bool caption, int x, int y)
 int FrameMismatches(HWND d, bool caption)
 {
     L3tImage img = L3tCaptureWindow(d);
-    RECT client = ClientInWindow(d);
+    RECT client = L3tClientInWindow(d);
     int wrong = 0;
     for (int y = 0; y < img.height; y++) {
         for (int x = 0; x < img.width; x++) {
@@ -350,7 +340,7 @@ TEST_F(OldVersionDialogs, BackgroundAndStaticTextsOnTheFace)
     HWND d = Make(kCaptioned);
     ASSERT_NE(d, (HWND)NULL);
     L3tImage img = L3tCaptureWindow(d);
-    RECT client = ClientInWindow(d);
+    RECT client = L3tClientInWindow(d);
     /* A point of the client area below every control. */
     EXPECT_EQ(img.at(client.left + 2, client.bottom - 2), L3tRgb(Look3d.colours[L3C_FACE]));
     /* The static's right end holds no text: background only. */

@@ -222,3 +222,13 @@ void L3tWorkerStop(L3tWorker *worker)
     CloseHandle(worker->thread);
     *worker = L3tWorker();
 }
+
+RECT L3tClientInWindow(HWND window)
+{
+    RECT whole, client;
+    GetWindowRect(window, &whole);
+    GetClientRect(window, &client);
+    MapWindowPoints(window, NULL, (POINT *)&client, 2);
+    OffsetRect(&client, -whole.left, -whole.top);
+    return client;
+}

@@ -73,6 +73,9 @@ uint32_t L3tRgb(COLORREF c);
  * until two captures in a row agree (bounded), pumping in between. */
 L3tImage L3tCaptureWindow(HWND window);
 
+/* A window's client rectangle in its window coordinates. */
+RECT L3tClientInWindow(HWND window);
+
 /* A blank 32-bit DIB section selected into a memory DC, for drawing tests. */
 struct L3tCanvas {
     HDC dc = NULL;
