@@ -158,6 +158,22 @@ protected:
                 SendMessageA(Item(id), CB_ADDSTRING, 0, (LPARAM)s);
         L3tRepaint(dialog);
     }
+
+    /* While the combo box's list is dropped, repainting `control` draws
+     * nothing around it in the dialog (a marker painted there stays). */
+    void ExpectNothingDrawnWhileDropped(HWND combo, HWND control, const char *what)
+    {
+        SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+        GalleryPump();
+        ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0)) << what;
+        SIZE s = SizeOf(control);
+        RECT band = { -2, -2, s.cx + 2, s.cy + 2 };
+        CtlPaintMarker(dialog, control, band);
+        CtlRepaintOnly(control);
+        EXPECT_EQ(DrawnAround(dialog, control, what), 0);
+        SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+        GalleryPump();
+    }
 };
 
 TEST_F(OldCombos, DropDownListFramedWithButtonLinesAndItsBandValidated)
@@ -190,31 +206,13 @@ TEST_F(OldCombos, DropDownEditFramedInTheDialogAndNothingWhileDropped)
     ASSERT_TRUE(CtlHasLook(edit));
     EXPECT_EQ(FrameMismatches(dialog, edit, FRAME_PLAIN, "drop-down edit"), 0);
 
-    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
-    GalleryPump();
-    ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
-    SIZE s = SizeOf(edit);
-    RECT band = { -2, -2, s.cx + 2, s.cy + 2 };
-    CtlPaintMarker(dialog, edit, band);
-    CtlRepaintOnly(edit);
-    EXPECT_EQ(DrawnAround(dialog, edit, "edit while dropped"), 0);
-    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
-    GalleryPump();
+    ExpectNothingDrawnWhileDropped(combo, edit, "edit while dropped");
 }
 
 TEST_F(OldCombos, DropDownListDrawsNothingWhileDropped)
 {
     HWND combo = Item(200);
-    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
-    GalleryPump();
-    ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
-    SIZE s = SizeOf(combo);
-    RECT band = { -2, -2, s.cx + 2, s.cy + 2 };
-    CtlPaintMarker(dialog, combo, band);
-    CtlRepaintOnly(combo);
-    EXPECT_EQ(DrawnAround(dialog, combo, "drop-down list while dropped"), 0);
-    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
-    GalleryPump();
+    ExpectNothingDrawnWhileDropped(combo, combo, "drop-down list while dropped");
 }
 
 TEST_F(OldCombos, SimpleComboEditAndListFramesJoin)

@@ -41,6 +41,18 @@ INT_PTR CALLBACK PlainDlgProc(HWND, UINT m, WPARAM, LPARAM)
 }
 
 WNDPROC ProcOf(HWND w) { return (WNDPROC)GetWindowLongPtrA(w, GWLP_WNDPROC); }
+
+/* The window procedure a dialog made on the worker's thread ends up with. */
+WNDPROC DialogProcOnWorker(L3tWorker *worker, const std::vector<WORD> &tmpl)
+{
+    WNDPROC proc = NULL;
+    L3tOnWorker(worker, [&] {
+        HWND d = L3tCreateDialog(tmpl, PlainDlgProc);
+        proc = ProcOf(d);
+        DestroyWindow(d);
+    });
+    return proc;
+}
 bool HasOldProcProp(HWND w) { return GetPropA(w, MAKEINTATOM(Look3d.oldProcAtom)) != NULL; }
 bool HasOffProp(HWND w) { return GetPropA(w, MAKEINTATOM(Look3d.offAtom)) != NULL; }
 
@@ -185,12 +197,7 @@ TEST_F(Look3dCore, FourThreadsAtMostAndRowsMoveDownInOrder)
 
     /* The refused thread's dialogs keep the system look; a hooked one's get it. */
     std::vector<WORD> tmpl = SmallDialog();
-    WNDPROC fifthProc = NULL, thirdProc = NULL;
-    L3tOnWorker(&workers[4], [&] {
-        HWND d = L3tCreateDialog(tmpl, PlainDlgProc);
-        fifthProc = ProcOf(d);
-        DestroyWindow(d);
-    });
+    WNDPROC fifthProc = DialogProcOnWorker(&workers[4], tmpl);
     EXPECT_NE(fifthProc, (WNDPROC)Look3dDlgProc);
 
     /* Removing the first row moves the later ones down in order. */
@@ -199,11 +206,7 @@ TEST_F(Look3dCore, FourThreadsAtMostAndRowsMoveDownInOrder)
     EXPECT_EQ(Look3d.threads[0].threadId, workers[1].id);
     EXPECT_EQ(Look3d.threads[1].threadId, workers[2].id);
     EXPECT_EQ(Look3d.threads[2].threadId, workers[3].id);
-    L3tOnWorker(&workers[2], [&] {
-        HWND d = L3tCreateDialog(tmpl, PlainDlgProc);
-        thirdProc = ProcOf(d);
-        DestroyWindow(d);
-    });
+    WNDPROC thirdProc = DialogProcOnWorker(&workers[2], tmpl);
     EXPECT_EQ(thirdProc, (WNDPROC)Look3dDlgProc);
 
     for (int i = 1; i < 5; i++) {
@@ -229,12 +232,7 @@ TEST_F(Look3dCore, CacheFollowsTheLastThreadAndSurvivesRowMoves)
     EXPECT_EQ(Look3d.lastThreadIndex, 0);
     DestroyWindow(mine);
 
-    WNDPROC proc = NULL;
-    L3tOnWorker(&worker, [&] {
-        HWND d = L3tCreateDialog(tmpl, PlainDlgProc);
-        proc = ProcOf(d);
-        DestroyWindow(d);
-    });
+    WNDPROC proc = DialogProcOnWorker(&worker, tmpl);
     EXPECT_EQ(proc, (WNDPROC)Look3dDlgProc);
     EXPECT_EQ(Look3d.lastThreadId, worker.id);
     EXPECT_EQ(Look3d.lastThreadIndex, 1);
@@ -243,12 +241,7 @@ TEST_F(Look3dCore, CacheFollowsTheLastThreadAndSurvivesRowMoves)
     Look3dClose(Self());
     ASSERT_EQ(RowOf(worker.id), 0);
     HHOOK workerHook = Look3d.threads[0].hook;
-    proc = NULL;
-    L3tOnWorker(&worker, [&] {
-        HWND d = L3tCreateDialog(tmpl, PlainDlgProc);
-        proc = ProcOf(d);
-        DestroyWindow(d);
-    });
+    proc = DialogProcOnWorker(&worker, tmpl);
     EXPECT_EQ(proc, (WNDPROC)Look3dDlgProc);
     EXPECT_EQ(Look3d.lastThreadId, worker.id);
     EXPECT_EQ(Look3d.lastThreadIndex, 0);
