@@ -70,4 +70,10 @@ char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length /* 
  * releases with IniClose, or NULL. */
 IniFile *EmbedLoadIni(const char *path);
 
+#ifdef _WIN32
+/* EmbedLoadIni with a UTF-16 file name (FileOpenW), for a program file whose
+ * name the ANSI code page cannot spell; Windows NT only. */
+IniFile *EmbedLoadIniW(const wchar_t *path);
+#endif
+
 #endif

@@ -140,15 +140,13 @@ char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length,
     return EmbedReadBlockReport(file, tableOffset, length, 0, 1, report);
 }
 
-IniFile *EmbedLoadIni(const char *path)
+/* Reads and parses the container of an open program file, then closes it. */
+static IniFile *LoadFromOpenFile(FileHandle file)
 {
-    FileHandle file;
     uint32_t err = 0, size = 0, length = 0;
     IniFile *ini = NULL;
     char *body;
 
-    if (!FileOpen(path, FILE_READ, &file, &err))
-        return NULL;
     if (FileGetSize(file, &size, &err)) {
         body = EmbedReadAppended(file, size, &length, NULL);
         if (body) {
@@ -160,3 +158,25 @@ IniFile *EmbedLoadIni(const char *path)
     FileClose(file, &err);
     return ini;
 }
+
+IniFile *EmbedLoadIni(const char *path)
+{
+    FileHandle file;
+    uint32_t err = 0;
+
+    if (!FileOpen(path, FILE_READ, &file, &err))
+        return NULL;
+    return LoadFromOpenFile(file);
+}
+
+#ifdef _WIN32
+IniFile *EmbedLoadIniW(const wchar_t *path)
+{
+    FileHandle file;
+    uint32_t err = 0;
+
+    if (!FileOpenW(path, FILE_READ, &file, &err))
+        return NULL;
+    return LoadFromOpenFile(file);
+}
+#endif

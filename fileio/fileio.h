@@ -109,6 +109,15 @@ uint16_t FileOpen(const char *path, uint16_t flags,
                   FileHandle *handle,          /* OUT: FILE_NO_HANDLE on failure */
                   uint32_t *err);
 
+#ifdef _WIN32
+/* FileOpen with a UTF-16 name, Windows NT only: for names outside the ANSI
+ * code page and paths longer than MAX_PATH (with the \\?\ prefix). On
+ * systems without wide file functions it fails with 120 (not implemented). */
+uint16_t FileOpenW(const wchar_t *path, uint16_t flags,
+                   FileHandle *handle,         /* OUT: FILE_NO_HANDLE on failure */
+                   uint32_t *err);
+#endif
+
 /* Creates a new file for reading and writing, shared for reading only;
  * fails when the file exists (then *exists is 1, else 0). */
 uint16_t FileCreateNew(const char *path,

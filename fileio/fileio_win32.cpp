@@ -70,19 +70,23 @@ uint16_t FileMakeTemp(char *buf, uint32_t size)
     return 1;
 }
 
-uint16_t FileOpen(const char *path, uint16_t flags, FileHandle *handle, uint32_t *err)
+/* Desired access and sharing of the FILE_* open flags. */
+static void OpenModes(uint16_t flags, DWORD *access, DWORD *share)
 {
-    DWORD access = 0, share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    *access = 0;
+    *share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     if (flags & FILE_READ)
-        access |= GENERIC_READ;
+        *access |= GENERIC_READ;
     if (flags & FILE_WRITE)
-        access |= GENERIC_WRITE;
+        *access |= GENERIC_WRITE;
     if (flags & FILE_DENY_READ)
-        share &= ~(DWORD)FILE_SHARE_READ;
+        *share &= ~(DWORD)FILE_SHARE_READ;
     if (flags & FILE_DENY_WRITE)
-        share &= ~(DWORD)FILE_SHARE_WRITE;
-    HANDLE h = CreateFileA(path, access, share, NULL, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
+        *share &= ~(DWORD)FILE_SHARE_WRITE;
+}
+
+static uint16_t Opened(HANDLE h, FileHandle *handle, uint32_t *err)
+{
     if (h == INVALID_HANDLE_VALUE) {
         *handle = FILE_NO_HANDLE;
         return Fail(err);
@@ -90,6 +94,24 @@ uint16_t FileOpen(const char *path, uint16_t flags, FileHandle *handle, uint32_t
     *handle = (FileHandle)(uintptr_t)h;
     SET_ERR(err, 0);
     return 1;
+}
+
+uint16_t FileOpen(const char *path, uint16_t flags, FileHandle *handle, uint32_t *err)
+{
+    DWORD access, share;
+    OpenModes(flags, &access, &share);
+    return Opened(CreateFileA(path, access, share, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL), handle, err);
+}
+
+uint16_t FileOpenW(const wchar_t *path, uint16_t flags, FileHandle *handle, uint32_t *err)
+{
+    DWORD access, share;
+    OpenModes(flags, &access, &share);
+    /* The 95 family and Win32s have CreateFileW only as a stub that fails
+     * with ERROR_CALL_NOT_IMPLEMENTED, which is passed on as it is. */
+    return Opened(CreateFileW(path, access, share, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL), handle, err);
 }
 
 uint16_t FileCreateNew(const char *path, uint16_t *exists, FileHandle *handle, uint32_t *err)

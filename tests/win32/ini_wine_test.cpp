@@ -11,6 +11,9 @@
 
 #include <string>
 
+#include <vector>
+
+#include "embed.h"
 #include "fileio.h"
 #include "ini.h"
 #include "ini_test_support.h"
@@ -118,6 +121,51 @@ TEST(FileWin32, DiskFreeBytesMatchesSystem)
     EXPECT_LT(diff, 64ull << 20) << a << " against " << b;
     EXPECT_EQ(0, DiskFreeBytes("Q:\\no\\such\\drive", &mine, &err));
     EXPECT_NE(0u, err);
+}
+
+/* A name the ANSI code page cannot spell (Greek and CJK letters): the
+ * narrow open cannot reach the file, FileOpenW and EmbedLoadIniW can. */
+TEST(FileWin32, WideNameOpensWhatTheAnsiNameCannot)
+{
+    ScratchDir dir;
+    std::wstring name;
+    for (char c : dir.path)
+        name += (wchar_t)(unsigned char)c;
+    name += L"\\\u03b1\u03b2\u4e2d.exe";
+
+    const char text[] = "[Product]\nkey=\"wide\"\n";
+    const uint32_t textLength = sizeof text - 1;
+    const char prefix[] = "MZ program bytes";
+    std::vector<uint8_t> file(prefix, prefix + sizeof prefix - 1);
+    std::vector<uint8_t> container(EMBED_CONTAINER_SIZE(textLength));
+    ASSERT_EQ(1, EmbedBuildContainer((const uint8_t *)text, textLength, (uint32_t)file.size(),
+                                     "wide.ini", 0x1234u, container.data()));
+    file.insert(file.end(), container.begin(), container.end());
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(h, file.data(), (DWORD)file.size(), &written, NULL));
+    CloseHandle(h);
+
+    char narrow[MAX_PATH * 2];
+    ASSERT_NE(0, WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow, sizeof narrow,
+                                     NULL, NULL));
+    FileHandle handle;
+    uint32_t err = 0;
+    EXPECT_EQ(0, FileOpen(narrow, FILE_READ, &handle, &err)) << narrow;
+    EXPECT_EQ(NULL, EmbedLoadIni(narrow));
+
+    ASSERT_EQ(1, FileOpenW(name.c_str(), FILE_READ, &handle, &err)) << err;
+    uint32_t size = 0;
+    EXPECT_EQ(1, FileGetSize(handle, &size, &err));
+    EXPECT_EQ(file.size(), size);
+    EXPECT_EQ(1, FileClose(handle, &err));
+
+    IniFile *ini = EmbedLoadIniW(name.c_str());
+    ASSERT_NE(nullptr, ini);
+    EXPECT_STREQ("wide", IniGetValue(ini, "Product", "key", NULL));
+    IniClose(ini);
+    DeleteFileW(name.c_str());
 }
 
 /* Windows makes reads and writes fail in a range that another handle has
