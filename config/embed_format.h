@@ -71,7 +71,7 @@ typedef struct EmbedHeaderFields {
 } EmbedHeaderFields;
 
 /* CRC-32 of IEEE 802.3 (reflected 0xEDB88320, initial 0xFFFFFFFF, final
- * complement); the table is built on the first call. */
+ * complement). Keeps no state: safe on any thread. */
 uint32_t EmbedCrc32(const uint8_t *bytes, uint32_t length);
 
 /* Turns a header copy's bytes 6..71 between plain and stored form for the
