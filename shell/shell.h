@@ -50,6 +50,10 @@ char *ExpandPathMacros(HINSTANCE instance, const char *source, char *destination
                        UINT destinationSize);
 DWORD LaunchProduct(const LaunchRequest *request, LaunchOutcome *outcome);
 
+/* Sets ORMGEN32_SHELL, which the product inherits, to the shell's own full
+ * file name (product_env.cpp). */
+void PublishShellFileName(HINSTANCE instance);
+
 /* Wait (wait.cpp). */
 void WaitForProduct(DWORD processId, const char *programPath);
 

@@ -92,8 +92,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
         exitCode = EXIT_NO_CONFIGURATION;
     }
 
-    if (exitCode == EXIT_OK)
+    if (exitCode == EXIT_OK) {
+        PublishShellFileName(instance);
         LaunchProduct(&request, &outcome);
+    }
 
     if (configuration != NULL)
         IniClose(configuration);
