@@ -38,5 +38,6 @@ function(orm_add_wine_test)
   add_test(NAME ${T_NAME}
            COMMAND ${PROJECT_SOURCE_DIR}/tests/rig/wine-run.sh $<TARGET_FILE:${T_NAME}>
            WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
-  set_tests_properties(${T_NAME} PROPERTIES LABELS wine TIMEOUT ${T_TIMEOUT})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS wine TIMEOUT ${T_TIMEOUT}
+                       ENVIRONMENT ORM_WINEARCH=${ORM_WINE_ARCH})
 endfunction()

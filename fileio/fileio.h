@@ -16,6 +16,10 @@
  *     success unless the operation says otherwise. A null `err` is allowed.
  *  3. A file handle is an unsigned 32-bit value (the Win32 HANDLE, or the
  *     POSIX file descriptor); FILE_NO_HANDLE (all bits set) means none.
+ *     On 64-bit Windows a HANDLE is pointer-sized, but kernel handles are
+ *     kept within 32 bits so that 32- and 64-bit processes can share them:
+ *     the layer keeps the low 32 bits and sign-extends them back, so that
+ *     FILE_NO_HANDLE stands for INVALID_HANDLE_VALUE there too.
  *  4. Offsets and lengths are unsigned 32-bit. An offset travels to the
  *     system as a signed 32-bit distance, so 2 GiB and beyond cannot be
  *     reached: positioning there fails with 131 (negative seek).
