@@ -195,7 +195,8 @@ protected:
     static void SetUpTestSuite()
     {
         CreateDirectoryA(kWork, NULL);
-        ASSERT_TRUE(RigCopyFile(ORM_SHELL_DIR "/ORMGEN32.EXE", Work("ORMGEN32.EXE")));
+        ASSERT_TRUE(RigCopyFile(ORM_SHELL_DIR "/ORMGEN32.EXE", Work("ORMGEN32.EXE")))
+            << "no shell in " ORM_SHELL_DIR " (the 64-bit build takes the Win32 build's)";
         ASSERT_TRUE(RigCopyFile(ORM_SHELL_DIR "/ormpack.exe", Work("ormpack.exe")));
         ASSERT_TRUE(RigCopyFile(ORM_EXAMPLE_PRODUCT, Work("product.exe")))
             << "no example product at " ORM_EXAMPLE_PRODUCT " (built by vendor_build.sh)";
