@@ -20,20 +20,26 @@
 
 Look3dState Look3d;
 
-/* The lock is made once per process and never deleted. 0 not made, 1 being
- * made, 2 ready. */
-static volatile LONG lockState;
+/* Lock states, Look3d.lockState. */
+#define LOCK_NOT_MADE       0
+#define LOCK_BEING_MADE     1
+#define LOCK_READY          2
 
+/* Only the thread that moves the state from "not made" to "being made" makes
+ * the lock. The claim must not write over a later state: a thread that read
+ * "not made" and then lost the processor may claim after another thread has
+ * made the lock, and must then find it ready instead of waiting for ever. */
 static void MakeLockReady(void)
 {
-    if (lockState == 2)
+    if (Look3d.lockState == LOCK_READY)
         return;
-    if (InterlockedExchange((LONG *)&lockState, 1) == 0) {
+    if (InterlockedCompareExchange((LONG *)&Look3d.lockState, LOCK_BEING_MADE, LOCK_NOT_MADE)
+        == LOCK_NOT_MADE) {
         InitializeCriticalSection(&Look3d.lock);
-        lockState = 2;
+        Look3d.lockState = LOCK_READY;
         return;
     }
-    while (lockState != 2)
+    while (Look3d.lockState != LOCK_READY)
         Sleep(0);
 }
 

@@ -122,6 +122,8 @@ typedef struct Look3dThreadEntry {
 /* The process-wide state; zero at start. */
 typedef struct Look3dState {
     CRITICAL_SECTION lock;      /* see invariant 3; re-entered by its owner */
+    volatile LONG lockState;    /* the lock: 0 not made, 1 being made, 2 ready;
+                                 * made once per process, never deleted */
 
     /* Counts and switches. */
     LONG instanceCount;         /* Look3dOpen calls not yet closed */

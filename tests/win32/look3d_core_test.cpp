@@ -675,4 +675,135 @@ TEST_F(Look3dCore, SwitchedOffControlPassesEverythingOn)
     DestroyWindow(d);
 }
 
+/* ---- the lock's set-up, in a process of its own ------------------------ */
+
+/* Set in the environment of the copy that runs the race: the lock is made
+ * once per process, so only a process that has not opened the look yet can
+ * race for it. */
+const char kFreshProcess[] = "L3T_FRESH_PROCESS";
+
+/* The late opener is stopped at its first write to the page that holds the
+ * lock state: page made read-only, the write faults, this handler makes it
+ * writable again and holds the thread until the others have finished. When
+ * it goes on, the write is done again: a claim made after the lock is ready. */
+struct LateOpener {
+    void *page;
+    DWORD thread;
+    HANDLE paused, resume;
+    const void *faultAt;
+    BOOL opened;
+};
+LateOpener late;
+
+LONG CALLBACK HoldTheLateOpener(EXCEPTION_POINTERS *e)
+{
+    /* QEMU's user-mode emulator reports a locked write to a read-only page
+     * as an illegal instruction, without the address written. */
+    const EXCEPTION_RECORD *r = e->ExceptionRecord;
+    bool fault = r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION
+                 || r->ExceptionCode == EXCEPTION_ILLEGAL_INSTRUCTION;
+    if (!fault || GetCurrentThreadId() != late.thread)
+        return EXCEPTION_CONTINUE_SEARCH;
+    DWORD was;
+    VirtualProtect(late.page, 1, PAGE_READWRITE, &was);
+    late.faultAt = r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION
+                       ? (const void *)r->ExceptionInformation[1]
+                       : late.page;
+    SetEvent(late.paused);
+    WaitForSingleObject(late.resume, INFINITE);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+DWORD WINAPI LateOpen(LPVOID)
+{
+    DWORD was;
+    VirtualProtect(late.page, 1, PAGE_READONLY, &was);
+    BOOL opened = Look3dOpen(Self());
+    late.opened = opened;
+    return 0;
+}
+
+DWORD WINAPI Open(LPVOID result)
+{
+    *(BOOL *)result = Look3dOpen(Self());
+    return 0;
+}
+
+DWORD WINAPI OpenAndClose(LPVOID)
+{
+    Look3dOpen(Self());
+    Look3dClose(Self());
+    return 0;
+}
+
+TEST(Look3dLock, FirstOpensRaceInAProcessOfTheirOwn)
+{
+    if (GetEnvironmentVariableA(kFreshProcess, NULL, 0) != 0)
+        GTEST_SKIP() << "the copy runs the race";
+    ASSERT_TRUE(SetEnvironmentVariableA(kFreshProcess, "1"));
+    int code = L3tRunUnderVersion("win7", "Look3dLockRace.*");
+    SetEnvironmentVariableA(kFreshProcess, NULL);
+    EXPECT_EQ(code, 0);
+}
+
+TEST(Look3dLockRace, ClaimAfterTheLockIsReadyDoesNotUndoIt)
+{
+    if (GetEnvironmentVariableA(kFreshProcess, NULL, 0) == 0)
+        GTEST_SKIP() << "runs in a copy that has not opened the look";
+    ASSERT_EQ(Look3d.lockState, 0) << "the look was opened in this process before";
+    late = LateOpener();
+    late.page = (void *)&Look3d.lockState;
+    late.paused = CreateEventA(NULL, TRUE, FALSE, NULL);
+    late.resume = CreateEventA(NULL, TRUE, FALSE, NULL);
+    PVOID handler = AddVectoredExceptionHandler(1, HoldTheLateOpener);
+    ASSERT_NE(handler, (PVOID)NULL);
+
+    /* The late opener has read the lock state as "not made" and is held
+     * before it claims the set-up. */
+    HANDLE lateThread = CreateThread(NULL, 0, LateOpen, NULL, CREATE_SUSPENDED, &late.thread);
+    ASSERT_NE(lateThread, (HANDLE)NULL);
+    ResumeThread(lateThread);
+    ASSERT_EQ(WaitForSingleObject(late.paused, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(late.faultAt, (const void *)&Look3d.lockState) << "held at its claim";
+
+    /* Meanwhile three threads open the look at once; one of them makes the
+     * lock, the others wait for it. */
+    const int kOpeners = 3;
+    HANDLE openers[kOpeners];
+    BOOL opened[kOpeners] = {};
+    for (int i = 0; i < kOpeners; i++) {
+        openers[i] = CreateThread(NULL, 0, Open, &opened[i], 0, NULL);
+        ASSERT_NE(openers[i], (HANDLE)NULL);
+    }
+    ASSERT_EQ(WaitForMultipleObjects(kOpeners, openers, TRUE, 20000), WAIT_OBJECT_0);
+    for (int i = 0; i < kOpeners; i++) {
+        EXPECT_TRUE(opened[i]) << "opener " << i;
+        CloseHandle(openers[i]);
+    }
+    EXPECT_EQ(Look3d.instanceCount, kOpeners);
+
+    /* The late claim comes after the lock is ready: the late opener must
+     * find the lock ready, not wait for ever. A thread stuck here is left to
+     * end with the process. */
+    SetEvent(late.resume);
+    ASSERT_EQ(WaitForSingleObject(lateThread, 10000), WAIT_OBJECT_0) << "the late opener hangs";
+    RemoveVectoredExceptionHandler(handler);
+    CloseHandle(lateThread);
+    EXPECT_TRUE(late.opened);
+    EXPECT_EQ(Look3d.instanceCount, kOpeners + 1);
+
+    for (int i = 0; i <= kOpeners; i++)
+        Look3dClose(Self());
+    EXPECT_EQ(Look3d.instanceCount, 0);
+    EXPECT_FALSE(Look3d.enabled);
+
+    /* Later opens and closes, on any thread, go through. */
+    HANDLE after = CreateThread(NULL, 0, OpenAndClose, NULL, 0, NULL);
+    ASSERT_NE(after, (HANDLE)NULL);
+    EXPECT_EQ(WaitForSingleObject(after, 10000), WAIT_OBJECT_0);
+    CloseHandle(after);
+    CloseHandle(late.paused);
+    CloseHandle(late.resume);
+}
+
 }  // namespace
