@@ -8,8 +8,6 @@
  */
 #include "look3d_controls_fixture.h"
 
-#include <algorithm>
-
 namespace {
 
 const DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -69,26 +67,6 @@ int GlyphMismatches(const CtlView &v, HWND button, const GlyphSheet &sheet, int 
     return wrong;
 }
 
-
-/* Pixels of colour c within rect (control coordinates), and their bounds. */
-struct Found {
-    int count = 0;
-    RECT box = { INT_MAX, INT_MAX, INT_MIN, INT_MIN };
-};
-Found FindColour(const CtlView &v, const RECT &rect, uint32_t c)
-{
-    Found f;
-    for (int y = rect.top; y < rect.bottom; y++)
-        for (int x = rect.left; x < rect.right; x++)
-            if (v.at(x, y) == c) {
-                f.count++;
-                f.box.left = std::min<LONG>(f.box.left, x);
-                f.box.top = std::min<LONG>(f.box.top, y);
-                f.box.right = std::max<LONG>(f.box.right, x + 1);
-                f.box.bottom = std::max<LONG>(f.box.bottom, y + 1);
-            }
-    return f;
-}
 
 RECT Whole(HWND w)
 {
@@ -166,8 +144,8 @@ TEST_F(OldButtons, GlyphCellByTypeCheckPushedAndEnabled)
             << "case " << i << ": want cell (" << c.column << "," << c.row << ")";
         /* The caption, 18 pixels in: button text, or grey text while disabled. */
         RECT caption = { 18, 0, ClientWidth(b), ClientHeight(b) };
-        Found text = FindColour(v, caption, CtlSlot(L3C_BTNTEXT));
-        Found grey = FindColour(v, caption, CtlSlot(L3C_GRAYTEXT));
+        CtlPixels text = CtlFindColour(v, caption, CtlSlot(L3C_BTNTEXT));
+        CtlPixels grey = CtlFindColour(v, caption, CtlSlot(L3C_GRAYTEXT));
         if (c.enabled) {
             EXPECT_GT(text.count, 0) << "case " << i;
             EXPECT_EQ(grey.count, 0) << "case " << i;
@@ -273,7 +251,7 @@ TEST_F(OldButtons, PushButtonFaceRingsBevelsAndPushedFace)
                 want.px.erase(std::make_pair(x, y));
         std::string what = "push case " + std::to_string(i);
         EXPECT_EQ(CtlMismatches(v, want, Whole(b), NULL, what.c_str()), 0);
-        Found grey = FindColour(v, text, CtlSlot(L3C_GRAYTEXT));
+        CtlPixels grey = CtlFindColour(v, text, CtlSlot(L3C_GRAYTEXT));
         EXPECT_EQ(grey.count > 0, !c.enabled) << what;
     }
 }
@@ -295,9 +273,9 @@ TEST_F(OldButtons, PushedCaptionMovesAndStaysThreePixelsInside)
     HWND b = Item(320);
     int w = ClientWidth(b), h = ClientHeight(b);
     SIZE t = CtlTextExtent(b, kShort);
-    Found up = FindColour(CtlCapture(dialog, b), Whole(b), text);
+    CtlPixels up = CtlFindColour(CtlCapture(dialog, b), Whole(b), text);
     SendMessageA(b, BM_SETSTATE, TRUE, 0);
-    Found down = FindColour(CtlCapture(dialog, b), Whole(b), text);
+    CtlPixels down = CtlFindColour(CtlCapture(dialog, b), Whole(b), text);
     ASSERT_GT(up.count, 0);
     EXPECT_EQ(up.count, down.count);
     int dx = (2 + (w - 3 - t.cx) / 2 + 1) - (3 + (w - 6 - t.cx) / 2);
@@ -317,12 +295,42 @@ TEST_F(OldButtons, PushedCaptionMovesAndStaysThreePixelsInside)
     ASSERT_GT(CtlTextExtent(n, kLong).cx, w);
     RECT edgeBand = { w - 3, 0, w, h };
     RECT bottomBand = { 0, h - 3, w, h };
-    EXPECT_EQ(FindColour(v, edgeBand, text).count, 0);
-    EXPECT_EQ(FindColour(v, bottomBand, text).count, 0);
+    EXPECT_EQ(CtlFindColour(v, edgeBand, text).count, 0);
+    EXPECT_EQ(CtlFindColour(v, bottomBand, text).count, 0);
     for (int y = 1; y < h - 1; y++)
         EXPECT_EQ(v.at(w - 1, y), CtlSlot(L3C_FRAME)) << "right frame at y " << y;
     for (int x = 1; x < w - 1; x++)
         EXPECT_EQ(v.at(x, h - 1), CtlSlot(L3C_FRAME)) << "bottom frame at x " << x;
+}
+
+/* ---- a caller's device context --------------------------------------- */
+
+TEST_F(OldButtons, PaintIntoACallersDcLeavesItAsItWasFound)
+{
+    struct Case {
+        const char *what;
+        DWORD style;
+    } cases[] = {
+        { "push button", BS_PUSHBUTTON },
+        { "default push button", BS_DEFPUSHBUTTON },
+        { "check box", BS_AUTOCHECKBOX },
+        { "radio button", BS_RADIOBUTTON },
+        { "three-state check box", BS_3STATE },
+        { "group box", BS_GROUPBOX },
+    };
+    const int n = sizeof cases / sizeof cases[0];
+    std::vector<L3tItem> items;
+    for (int i = 0; i < n; i++) {
+        L3tItem it = { 0x0080, NULL, "Caller", kChild | cases[i].style, 4, (short)(4 + 20 * i),
+                       60, 16, (WORD)(330 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), n, 80, (short)(8 + 20 * n)));
+    for (int i = 0; i < n; i++) {
+        SCOPED_TRACE(cases[i].what);
+        ASSERT_TRUE(CtlHasLook(Item(330 + i)));
+        CtlExpectCallersDcKept(Item(330 + i));
+    }
 }
 
 /* ---- group boxes ----------------------------------------------------------- */
@@ -381,7 +389,7 @@ TEST_F(OldButtons, NewGroupCaptionInvalidatesTheCaptionBandInTheParent)
     GalleryPump();
     CtlView v = CtlCapture(dialog, g);
     RECT captionRows = { 0, 0, ClientWidth(g), h };
-    Found text = FindColour(v, captionRows, CtlSlot(L3C_BTNTEXT));
+    CtlPixels text = CtlFindColour(v, captionRows, CtlSlot(L3C_BTNTEXT));
     int w = CtlTextExtent(g, kNew).cx;
     EXPECT_GE(text.box.right, 4 + w - 3);
     EXPECT_LE(text.box.right, 4 + w + 1);
@@ -397,7 +405,7 @@ TEST_F(OldButtons, GroupBoxStateChangeKeepsItsCaption)
     ASSERT_TRUE(Make(items, 1, 100, 40));
     HWND g = Item(420);
     CtlView before = CtlCapture(dialog, g);
-    ASSERT_GT(FindColour(before, Whole(g), CtlSlot(L3C_BTNTEXT)).count, 0);
+    ASSERT_GT(CtlFindColour(before, Whole(g), CtlSlot(L3C_BTNTEXT)).count, 0);
     SendMessageA(g, BM_SETSTATE, TRUE, 0);
     ASSERT_TRUE(SendMessageA(g, BM_GETSTATE, 0, 0) & BST_PUSHED);
     CtlView after = CtlCapture(dialog, g);
@@ -465,6 +473,149 @@ TEST_F(OldButtons, FocusRectangleFollowsTheFocusBitOnly)
     CtlView left = CtlCapture(dialog, a);
     for (POINT p : Differences(base, left, whole))
         EXPECT_TRUE(PtInRect(&cell, p)) << "changed pixel (" << p.x << "," << p.y << ")";
+}
+
+/* ---- one focus rectangle, on the focused button alone ------------------- */
+
+/* Where the look draws a check box's or radio button's focus rectangle:
+ * around the caption, 18 pixels in, centred vertically, one pixel out. */
+RECT FocusOutline(HWND button)
+{
+    char caption[64];
+    GetWindowTextA(button, caption, sizeof caption);
+    SIZE t = CtlTextExtent(button, caption);
+    int top = (ClientHeight(button) - t.cy) / 2;
+    RECT r = { 17, top - 1, 18 + t.cx + 1, top + t.cy + 1 };
+    RECT whole = Whole(button);
+    IntersectRect(&r, &r, &whole);
+    return r;
+}
+
+/* Compares a button with its twin, which has the same style, size, font and
+ * caption but never the focus. Focused: the pixels that differ lie on the
+ * focus outline and cover each of its sides as a dotted line does, so there
+ * is exactly one rectangle there (two at the same place cancel out, one
+ * elsewhere adds pixels off the outline). Not focused: none differ. */
+void ExpectFocusRectangle(const CtlView &button, const CtlView &twin, HWND window, bool focused)
+{
+    RECT whole = Whole(window);
+    std::vector<POINT> d = Differences(button, twin, whole);
+    if (!focused) {
+        EXPECT_TRUE(d.empty()) << d.size() << " pixels differ from the twin, first at ("
+                               << (d.empty() ? 0 : d[0].x) << "," << (d.empty() ? 0 : d[0].y)
+                               << ")";
+        return;
+    }
+    RECT outline = FocusOutline(window);
+    int off = 0;
+    int side[4] = { 0, 0, 0, 0 };     /* left, top, right, bottom */
+    for (POINT p : d) {
+        if (!OnOutline(outline, p)) {
+            if (off++ < 3)
+                ADD_FAILURE() << "changed pixel (" << p.x << "," << p.y << ") off the outline";
+            continue;
+        }
+        side[0] += p.x == outline.left;
+        side[1] += p.y == outline.top;
+        side[2] += p.x == outline.right - 1;
+        side[3] += p.y == outline.bottom - 1;
+    }
+    EXPECT_EQ(off, 0);
+    const int height = outline.bottom - outline.top, width = outline.right - outline.left;
+    EXPECT_GE(side[0], height / 2 - 1) << "left side";
+    EXPECT_GE(side[1], width / 2 - 1) << "top side";
+    EXPECT_GE(side[2], height / 2 - 1) << "right side";
+    EXPECT_GE(side[3], width / 2 - 1) << "bottom side";
+}
+
+const WORD kHolder = 520, kBox = 521, kBoxTwin = 522, kRadio = 523, kRadioTwin = 524;
+
+void SetTextBoth(HWND b, HWND twin)
+{
+    SetWindowTextA(b, "Renamed box");
+    SetWindowTextA(twin, "Renamed box");
+}
+
+void InvalidateErasing(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        InvalidateRect(w, NULL, TRUE);
+        UpdateWindow(w);
+    }
+}
+
+void InvalidateNotErasing(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        InvalidateRect(w, NULL, FALSE);
+        UpdateWindow(w);
+    }
+}
+
+void NewFont(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        SendMessageA(w, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), TRUE);
+        UpdateWindow(w);
+    }
+}
+
+void SameStyleRedrawn(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        SendMessageA(w, BM_SETSTYLE, GetWindowLongA(w, GWL_STYLE) & 0xFFFF, TRUE);
+        UpdateWindow(w);
+    }
+}
+
+struct FocusStep {
+    const char *what;
+    WORD focus;                     /* gets the focus first, or 0 */
+    WORD changed;                   /* the button changed with its twin, or 0 */
+    void (*change)(HWND button, HWND twin);
+    WORD focused;                   /* holds the focus afterwards */
+};
+const FocusStep kFocusSteps[] = {
+    { "the check box gets the focus", kBox, 0, NULL, kBox },
+    { "new text on the focused check box", 0, kBox, SetTextBoth, kBox },
+    { "the focus moves to the radio button", kRadio, 0, NULL, kRadio },
+    { "invalidated with erasing, updated", 0, kRadio, InvalidateErasing, kRadio },
+    { "invalidated without erasing, updated", 0, kRadio, InvalidateNotErasing, kRadio },
+    { "WM_SETFONT with redraw", 0, kRadio, NewFont, kRadio },
+    { "BM_SETSTYLE with redraw", 0, kRadio, SameStyleRedrawn, kRadio },
+    { "the focus moves back to the check box", kBox, 0, NULL, kBox },
+};
+
+TEST_F(OldButtons, OneFocusRectangleOnTheFocusedButtonAfterEveryRepaint)
+{
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Hold", kChild | WS_TABSTOP | BS_PUSHBUTTON, 4, 4, 40, 14, kHolder },
+        { 0x0080, NULL, "Check box", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 22, 70, 12, kBox },
+        { 0x0080, NULL, "Check box", kChild | BS_AUTOCHECKBOX, 80, 22, 70, 12, kBoxTwin },
+        { 0x0080, NULL, "Radio", kChild | WS_TABSTOP | BS_RADIOBUTTON, 4, 38, 70, 12, kRadio },
+        { 0x0080, NULL, "Radio", kChild | BS_RADIOBUTTON, 80, 38, 70, 12, kRadioTwin },
+    };
+    ASSERT_TRUE(Make(items, 5, 160, 56));
+    SetFocus(Item(kHolder));
+    L3tRepaint(dialog);
+    for (const FocusStep &step : kFocusSteps) {
+        SCOPED_TRACE(step.what);
+        if (step.focus != 0)
+            SetFocus(Item(step.focus));
+        if (step.change != NULL)
+            step.change(Item(step.changed), Item(step.changed + 1));
+        GalleryPump();
+        ASSERT_EQ(GetFocus(), Item(step.focused));
+        L3tImage image = L3tCaptureWindow(dialog);
+        for (WORD id : { kBox, kRadio }) {
+            SCOPED_TRACE(id == kBox ? "check box" : "radio button");
+            HWND b = Item(id);
+            EXPECT_EQ((SendMessageA(b, BM_GETSTATE, 0, 0) & BST_FOCUS) != 0, id == step.focused)
+                << "the focus bit";
+            ExpectFocusRectangle(CtlViewOf(image, dialog, b),
+                                 CtlViewOf(image, dialog, Item(id + 1)), b, id == step.focused);
+        }
+    }
 }
 
 struct StateCase {

@@ -8,8 +8,6 @@
  */
 #include "look3d_controls_fixture.h"
 
-#include <algorithm>
-
 namespace {
 
 const DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -79,33 +77,18 @@ TEST_F(Statics, RectanglesAndFramesAreOnePixelFramesWithInsidesLeftAlone)
 
 /* ---- text ------------------------------------------------------------------- */
 
+/* The ink of a text static: every pixel that is not the face background,
+ * and of those the pixels in the text and in the grey-text colour. */
 struct Ink {
-    int text = 0, grey = 0, other = 0;  /* pixels in text, grey-text, other non-face colours */
-    RECT box = { INT_MAX, INT_MAX, INT_MIN, INT_MIN };
+    CtlPixels all, text, grey;
 };
-
-/* The ink of a text static: every pixel that is not the face background. */
 Ink InkOf(const CtlView &v, const RECT &area)
 {
+    const uint32_t face = CtlSlot(L3C_FACE);
     Ink k;
-    const uint32_t face = CtlSlot(L3C_FACE), text = CtlSlot(L3C_BTNTEXT);
-    const uint32_t grey = CtlSlot(L3C_GRAYTEXT);
-    for (int y = area.top; y < area.bottom; y++)
-        for (int x = area.left; x < area.right; x++) {
-            uint32_t c = v.at(x, y);
-            if (c == face)
-                continue;
-            if (c == text)
-                k.text++;
-            else if (c == grey)
-                k.grey++;
-            else
-                k.other++;
-            k.box.left = std::min<LONG>(k.box.left, x);
-            k.box.top = std::min<LONG>(k.box.top, y);
-            k.box.right = std::max<LONG>(k.box.right, x + 1);
-            k.box.bottom = std::max<LONG>(k.box.bottom, y + 1);
-        }
+    k.all = CtlScan(v, area, [face](uint32_t c) { return c != face; });
+    k.text = CtlFindColour(v, area, CtlSlot(L3C_BTNTEXT));
+    k.grey = CtlFindColour(v, area, CtlSlot(L3C_GRAYTEXT));
     return k;
 }
 
@@ -119,8 +102,8 @@ TEST_F(Statics, DisabledTextIsGreyAndEnablingRepaintsAtOnce)
     ASSERT_TRUE(CtlHasLook(s));
     RECT whole = WholeOf(s);
     Ink disabled = InkOf(CtlCapture(dialog, s), whole);
-    EXPECT_GT(disabled.grey, 0);
-    EXPECT_EQ(disabled.text, 0);
+    EXPECT_GT(disabled.grey.count, 0);
+    EXPECT_EQ(disabled.text.count, 0);
 
     /* Enabled and disabled again: painted before any message is dispatched,
      * and nothing left waiting for WM_PAINT. */
@@ -131,8 +114,8 @@ TEST_F(Statics, DisabledTextIsGreyAndEnablingRepaintsAtOnce)
         RECT due;
         EXPECT_FALSE(GetUpdateRect(s, &due, FALSE));
         Ink now = InkOf(CtlCaptureNow(dialog, s), whole);
-        EXPECT_EQ(now.grey > 0, step.grey) << "enable " << step.enable;
-        EXPECT_EQ(now.text > 0, !step.grey) << "enable " << step.enable;
+        EXPECT_EQ(now.grey.count > 0, step.grey) << "enable " << step.enable;
+        EXPECT_EQ(now.text.count > 0, !step.grey) << "enable " << step.enable;
     }
 }
 
@@ -151,9 +134,9 @@ TEST_F(Statics, NoPrefixDrawsTheAmpersand)
     int widthWW = CtlTextExtent(plain, "WW").cx, widthAmp = CtlTextExtent(plain, "W&W").cx;
     ASSERT_GT(widthAmp, widthWW + 2);
     /* "W&W": two letters, the second underlined; with SS_NOPREFIX three characters. */
-    EXPECT_NEAR(marked.box.right - marked.box.left, widthWW, 3);
-    EXPECT_NEAR(literal.box.right - literal.box.left, widthAmp, 3);
-    EXPECT_GT(marked.box.bottom, literal.box.bottom) << "the underline reaches lower";
+    EXPECT_NEAR(marked.all.box.right - marked.all.box.left, widthWW, 3);
+    EXPECT_NEAR(literal.all.box.right - literal.all.box.left, widthAmp, 3);
+    EXPECT_GT(marked.all.box.bottom, literal.all.box.bottom) << "the underline reaches lower";
 }
 
 TEST_F(Statics, LeftNoWordWrapExpandsTabsAndKeepsToOneLine)
@@ -180,17 +163,17 @@ TEST_F(Statics, LeftNoWordWrapExpandsTabsAndKeepsToOneLine)
     CtlView v = CtlViewOf(image, dialog, tabbed);
     RECT afterA = { CtlTextExtent(tabbed, "A").cx + 1, 0, WholeOf(tabbed).right, WholeOf(tabbed).bottom };
     Ink b = InkOf(v, afterA);
-    ASSERT_GT(b.text, 0) << "no B drawn";
-    EXPECT_GE(b.box.left, stop - 1);
-    EXPECT_LE(b.box.left, stop + CtlTextExtent(tabbed, "B").cx);
+    ASSERT_GT(b.text.count, 0) << "no B drawn";
+    EXPECT_GE(b.all.box.left, stop - 1);
+    EXPECT_LE(b.all.box.left, stop + CtlTextExtent(tabbed, "B").cx);
 
     /* One line without wrapping; the word-wrapped static needs a second one. */
     int line = CtlTextExtent(tabbed, "A").cy;
     Ink single = InkOf(CtlViewOf(image, dialog, Item(221)), WholeOf(Item(221)));
     Ink wrapped = InkOf(CtlViewOf(image, dialog, Item(222)), WholeOf(Item(222)));
-    EXPECT_LE(single.box.bottom, line);
-    EXPECT_GT(single.box.right, WholeOf(Item(221)).right - 3) << "runs to the right edge";
-    EXPECT_GT(wrapped.box.bottom, line);
+    EXPECT_LE(single.all.box.bottom, line);
+    EXPECT_GT(single.all.box.right, WholeOf(Item(221)).right - 3) << "runs to the right edge";
+    EXPECT_GT(wrapped.all.box.bottom, line);
 }
 
 TEST_F(Statics, EmptyTextFillsTheBackgroundOnly)
@@ -203,13 +186,9 @@ TEST_F(Statics, EmptyTextFillsTheBackgroundOnly)
     RECT whole = WholeOf(s);
     CtlPaintMarker(dialog, s, whole);
     CtlRepaintOnly(s);
-    CtlView v = CtlCapture(dialog, s);
-    int wrong = 0;
-    for (int y = 0; y < whole.bottom; y++)
-        for (int x = 0; x < whole.right; x++)
-            if (v.at(x, y) != CtlSlot(L3C_FACE))
-                wrong++;
-    EXPECT_EQ(wrong, 0);
+    const uint32_t face = CtlSlot(L3C_FACE);
+    CtlPixels notFace = CtlScan(CtlCapture(dialog, s), whole, [face](uint32_t c) { return c != face; });
+    EXPECT_EQ(notFace.count, 0);
 }
 
 TEST_F(CurrentStatics, TextLongerThanTheStackIsDrawn)
@@ -233,7 +212,36 @@ TEST_F(CurrentStatics, TextLongerThanTheStackIsDrawn)
     CtlPaintMarker(dialog, s, whole);
     CtlRepaintOnly(s);
     Ink ink = InkOf(CtlCapture(dialog, s), whole);
-    EXPECT_GT(ink.text, 0);
+    EXPECT_GT(ink.text.count, 0);
+}
+
+/* ---- a caller's device context --------------------------------------- */
+
+TEST_F(Statics, PaintIntoACallersDcLeavesItAsItWasFound)
+{
+    struct Case {
+        const char *what;
+        DWORD style;
+    } cases[] = {
+        { "left text", SS_LEFT },
+        { "text without word wrap", SS_LEFTNOWORDWRAP },
+        { "disabled text", SS_CENTER | WS_DISABLED },
+        { "black frame", SS_BLACKFRAME },
+        { "grey rectangle", SS_GRAYRECT },
+    };
+    const int n = sizeof cases / sizeof cases[0];
+    std::vector<L3tItem> items;
+    for (int i = 0; i < n; i++) {
+        L3tItem it = { 0x0082, NULL, "Caller", kChild | cases[i].style, 6, (short)(6 + 14 * i),
+                       60, 10, (WORD)(260 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), n, 80, (short)(10 + 14 * n)));
+    for (int i = 0; i < n; i++) {
+        SCOPED_TRACE(cases[i].what);
+        ASSERT_TRUE(CtlHasLook(Item(260 + i)));
+        CtlExpectCallersDcKept(Item(260 + i));
+    }
 }
 
 /* ---- what the look leaves alone ------------------------------------------ */
