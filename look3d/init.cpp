@@ -123,6 +123,10 @@ BOOL Look3dInitResources(void)
     return enabled;
 }
 
+/* Windows that still run look procedures keep them; with enabled FALSE those
+ * procedures pass every message to the procedure they replaced, which they
+ * find in the old-procedure property. So the atoms are deleted but their
+ * numbers stay: the surviving windows carry their properties under them. */
 void Look3dTerminate(void)
 {
     EnterCriticalSection(&Look3d.lock);
@@ -133,8 +137,6 @@ void Look3dTerminate(void)
         GlobalDeleteAtom(Look3d.oldProcAtom);
     if (Look3d.offAtom != 0)
         GlobalDeleteAtom(Look3d.offAtom);
-    Look3d.oldProcAtom = 0;
-    Look3d.offAtom = 0;
     Look3d.enabled = FALSE;
     LeaveCriticalSection(&Look3d.lock);
 }

@@ -138,7 +138,9 @@ typedef struct Look3dState {
 
     /* Set by the resource initialisation. */
     ATOM oldProcAtom;           /* "C3d": the replaced window procedure */
-    ATOM offAtom;               /* "C3dD": the look switched off for a window */
+    ATOM offAtom;               /* "C3dD": the look switched off for a window;
+                                 * both numbers stay after termination deletes
+                                 * the atoms (see Look3dTerminate) */
     BYTE dbcsEnabled;           /* SM_DBCSENABLED */
     BYTE menuMarker;            /* 0x1E or 0x1F: the double-byte "&" */
     COLORREF colours[L3C_SLOTS];/* the colour slots L3C_* */
@@ -221,6 +223,7 @@ BOOL Look3dWantsChildren(HWND window);
 
 /* The opening steps of every look window procedure:
  *   WM_NCDESTROY      -> Look3dNcDestroy(window, ..., classIndex)
+ *   look terminated   -> the message unchanged to the old procedure
  *   switched off      -> the message unchanged to the old procedure
  * Returns TRUE when the message was dealt with (its answer in *result);
  * FALSE when the class's own handling goes on. */

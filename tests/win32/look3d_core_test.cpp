@@ -53,6 +53,14 @@ WNDPROC DialogProcOnWorker(L3tWorker *worker, const std::vector<WORD> &tmpl)
     });
     return proc;
 }
+/* The global atom table still holds atom (no other program in the session
+ * uses the look's property names while these tests run). */
+bool AtomExists(ATOM atom)
+{
+    char name[16];
+    return atom != 0 && GlobalGetAtomNameA(atom, name, sizeof name) != 0;
+}
+
 bool HasOldProcProp(HWND w) { return GetPropA(w, MAKEINTATOM(Look3d.oldProcAtom)) != NULL; }
 bool HasOffProp(HWND w) { return GetPropA(w, MAKEINTATOM(Look3d.offAtom)) != NULL; }
 
@@ -271,14 +279,16 @@ TEST_F(Look3dCore, FailedFirstOpenStaysOffUntilClosedAndReopened)
 {
     /* user32 has no glyph bitmap: the colour objects cannot be made. */
     EXPECT_FALSE(Look3dOpen(Other()));
-    EXPECT_NE(Look3d.oldProcAtom, 0) << "atoms were made before the failure";
+    ATOM oldProc = Look3d.oldProcAtom, off = Look3d.offAtom;
+    EXPECT_TRUE(AtomExists(oldProc)) << "atoms were made before the failure";
+    EXPECT_TRUE(AtomExists(off));
     EXPECT_FALSE(Look3dHookThread(Self()));
     EXPECT_FALSE(Look3dOpen(Self())) << "later opens do not try again";
     EXPECT_EQ(Look3d.threadCount, 0);
     Look3dClose(Self());
     Look3dClose(Other());
-    EXPECT_EQ(Look3d.oldProcAtom, 0) << "termination deletes the atoms made";
-    EXPECT_EQ(Look3d.offAtom, 0);
+    EXPECT_FALSE(AtomExists(oldProc)) << "termination deletes the atoms made";
+    EXPECT_FALSE(AtomExists(off));
     EXPECT_TRUE(Look3dOpen(Self()));
 }
 
@@ -305,9 +315,10 @@ TEST_F(Look3dCore, OpenCloseOpenMakesAtomsAndObjectsAfresh)
     EXPECT_EQ(Look3d.activeProc[L3I_STATIC], (WNDPROC)Look3dStaticProc);
     EXPECT_EQ(Look3d.activeProc[L3I_COMBOLBOX], (WNDPROC)Look3dListBoxProc);
 
+    ATOM oldProc = Look3d.oldProcAtom;
     Look3dClose(Self());
     EXPECT_FALSE(Look3d.enabled);
-    EXPECT_EQ(Look3d.oldProcAtom, 0);
+    EXPECT_FALSE(AtomExists(oldProc)) << "the atom was deleted";
     EXPECT_EQ(Look3d.hbrFace, (HBRUSH)NULL);
     EXPECT_EQ(Look3d.hbmGlyphs, (HBITMAP)NULL);
     EXPECT_EQ(GetObjectType(face), 0u) << "the old brush was deleted";
@@ -378,6 +389,9 @@ TEST_F(Look3dCore, DialogOfClassAtomAndItsControlsGetTheLook)
 struct BoxSeen {
     WNDPROC proc;
     bool property;
+    bool ds3dLook;              /* the box's style has DS_3DLOOK */
+    WNDPROC buttonProc;         /* its OK button's */
+    bool buttonProperty;
     bool found;
 };
 BoxSeen boxSeen;
@@ -390,6 +404,10 @@ BOOL CALLBACK FindBox(HWND w, LPARAM)
     if (lstrcmpA(cls, "#32770") == 0 && lstrcmpA(title, "L3T box") == 0) {
         boxSeen.proc = ProcOf(w);
         boxSeen.property = HasOldProcProp(w);
+        boxSeen.ds3dLook = (GetWindowLongA(w, GWL_STYLE) & DS_3DLOOK) != 0;
+        HWND ok = GetDlgItem(w, IDOK);
+        boxSeen.buttonProc = ok != NULL ? ProcOf(ok) : NULL;
+        boxSeen.buttonProperty = ok != NULL && HasOldProcProp(ok);
         boxSeen.found = true;
         PostMessageA(w, WM_COMMAND, IDOK, 0);
         return FALSE;
@@ -404,17 +422,41 @@ void CALLBACK LookForBox(HWND, UINT, UINT_PTR id, DWORD)
         KillTimer(NULL, id);
 }
 
-TEST_F(Look3dCore, MessageBoxGetsTheLook)
+/* Shows a message box and looks at it while it is up. */
+void ShowAndSeeBox()
 {
-    OpenAndHook();
     boxSeen = BoxSeen();
     UINT_PTR timer = SetTimer(NULL, 0, 30, LookForBox);
     int r = MessageBoxA(NULL, "Hello", "L3T box", MB_OK);
     KillTimer(NULL, timer);
     EXPECT_EQ(r, IDOK);
+}
+
+TEST_F(Look3dCore, MessageBoxGetsTheLook)
+{
+    OpenAndHook();
+    ShowAndSeeBox();
     ASSERT_TRUE(boxSeen.found);
     EXPECT_EQ(boxSeen.proc, (WNDPROC)Look3dDlgProc);
     EXPECT_TRUE(boxSeen.property);
+    EXPECT_FALSE(boxSeen.ds3dLook);
+    EXPECT_EQ(boxSeen.buttonProc, (WNDPROC)Look3dButtonProc);
+    EXPECT_TRUE(boxSeen.buttonProperty);
+}
+
+TEST_F(Look3dCore, MessageBoxWithDs3dLookKeepsTheSystemButtons)
+{
+    /* As the shell shows its boxes under Wine, whose dialog manager sets
+     * DS_3DLOOK under every version: the box has the look, its button not. */
+    ASSERT_TRUE(Look3dOpen(Self()));
+    ASSERT_TRUE(Look3dHookThread(Self()));
+    ShowAndSeeBox();
+    ASSERT_TRUE(boxSeen.found);
+    EXPECT_TRUE(boxSeen.ds3dLook);
+    EXPECT_EQ(boxSeen.proc, (WNDPROC)Look3dDlgProc);
+    EXPECT_TRUE(boxSeen.property);
+    EXPECT_EQ(boxSeen.buttonProc, Look3d.standardProc[L3I_BUTTON]);
+    EXPECT_FALSE(boxSeen.buttonProperty);
 }
 
 TEST_F(Look3dCore, DialogClassGivenByNameIsNotRecognised)
