@@ -116,7 +116,7 @@ BOOL Look3dInitResources(void)
         }
         WNDCLASSA wc;
         Look3d.dialogStandardProc =
-            GetClassInfoA(NULL, MAKEINTATOM(32770), &wc) ? wc.lpfnWndProc : DefDlgProcA;
+            GetClassInfoA(NULL, L3_DIALOG_CLASS, &wc) ? wc.lpfnWndProc : DefDlgProcA;
     }
     BOOL enabled = Look3d.enabled;
     LeaveCriticalSection(&Look3d.lock);
@@ -238,7 +238,7 @@ LRESULT CALLBACK Look3dCbtHook(int code, WPARAM wParam, LPARAM lParam)
         HWND window = (HWND)wParam;
         const CREATESTRUCTA *cs = ((const CBT_CREATEWNDA *)lParam)->lpcs;
         HWND parent = cs->hwndParent;
-        if (cs->lpszClass == MAKEINTATOM(32770)) {
+        if (cs->lpszClass == L3_DIALOG_CLASS) {
             if (Look3d.hostBits == 32)
                 Look3dSubclass(window, Look3dDlgProc);
             else

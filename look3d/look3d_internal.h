@@ -80,6 +80,13 @@
 #define L3E_ALL             0x000F
 #define L3E_SHORTBOTTOM     0x1000  /* bottom edge stops 2 pixels short of the right */
 
+/* A combo box's kind, CBS_SIMPLE, CBS_DROPDOWN or CBS_DROPDOWNLIST: the low
+ * two bits of its style. */
+#define L3_COMBO_KIND_MASK  0x0003
+
+/* The system dialog class, by its class atom ("#32770"). */
+#define L3_DIALOG_CLASS     MAKEINTATOM(32770)
+
 /* Style bit 0x0004: DS_3DLOOK on a dialog; a window carrying the look with
  * this bit passes no look on to its children. */
 #define L3_STYLE_3DLOOK     0x0004
