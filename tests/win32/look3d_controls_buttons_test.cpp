@@ -80,6 +80,7 @@ class CurrentButtons : public CurrentFixture {};
 /* ---- glyph cells --------------------------------------------------------- */
 
 struct GlyphCase {
+    const char *what;
     DWORD type;
     WPARAM check;
     bool pushed;
@@ -92,24 +93,24 @@ struct GlyphCase {
  * disabled 2 clear, 4 checked, pushed or not. Rows: 0 check boxes, 1 radio
  * buttons, 2 three-state buttons while indeterminate. */
 const GlyphCase kGlyphCases[] = {
-    { BS_CHECKBOX, 0, false, true, 0, 0 },
-    { BS_AUTOCHECKBOX, 1, false, true, 1, 0 },
-    { BS_CHECKBOX, 0, true, true, 2, 0 },
-    { BS_AUTOCHECKBOX, 1, true, true, 3, 0 },
-    { BS_CHECKBOX, 0, false, false, 2, 0 },
-    { BS_CHECKBOX, 1, false, false, 4, 0 },
-    { BS_AUTOCHECKBOX, 0, true, false, 2, 0 },
-    { BS_CHECKBOX, 1, true, false, 4, 0 },
-    { BS_RADIOBUTTON, 0, false, true, 0, 1 },
-    { BS_AUTORADIOBUTTON, 1, false, true, 1, 1 },
-    { BS_RADIOBUTTON, 1, true, true, 3, 1 },
-    { BS_AUTORADIOBUTTON, 0, true, false, 2, 1 },
-    { BS_RADIOBUTTON, 1, false, false, 4, 1 },
-    { BS_3STATE, 2, false, true, 1, 2 },
-    { BS_AUTO3STATE, 2, true, true, 3, 2 },
-    { BS_3STATE, 2, true, false, 4, 2 },
-    { BS_AUTO3STATE, 1, false, true, 1, 0 },
-    { BS_3STATE, 0, true, true, 2, 0 },
+    { "check box, clear", BS_CHECKBOX, 0, false, true, 0, 0 },
+    { "auto check box, checked", BS_AUTOCHECKBOX, 1, false, true, 1, 0 },
+    { "check box, clear, pushed", BS_CHECKBOX, 0, true, true, 2, 0 },
+    { "auto check box, checked, pushed", BS_AUTOCHECKBOX, 1, true, true, 3, 0 },
+    { "check box, clear, disabled", BS_CHECKBOX, 0, false, false, 2, 0 },
+    { "check box, checked, disabled", BS_CHECKBOX, 1, false, false, 4, 0 },
+    { "auto check box, clear, pushed, disabled", BS_AUTOCHECKBOX, 0, true, false, 2, 0 },
+    { "check box, checked, pushed, disabled", BS_CHECKBOX, 1, true, false, 4, 0 },
+    { "radio button, clear", BS_RADIOBUTTON, 0, false, true, 0, 1 },
+    { "auto radio button, checked", BS_AUTORADIOBUTTON, 1, false, true, 1, 1 },
+    { "radio button, checked, pushed", BS_RADIOBUTTON, 1, true, true, 3, 1 },
+    { "auto radio button, clear, pushed, disabled", BS_AUTORADIOBUTTON, 0, true, false, 2, 1 },
+    { "radio button, checked, disabled", BS_RADIOBUTTON, 1, false, false, 4, 1 },
+    { "three-state, indeterminate", BS_3STATE, 2, false, true, 1, 2 },
+    { "auto three-state, indeterminate, pushed", BS_AUTO3STATE, 2, true, true, 3, 2 },
+    { "three-state, indeterminate, pushed, disabled", BS_3STATE, 2, true, false, 4, 2 },
+    { "auto three-state, checked", BS_AUTO3STATE, 1, false, true, 1, 0 },
+    { "three-state, clear, pushed", BS_3STATE, 0, true, true, 2, 0 },
 };
 const int kGlyphCount = sizeof kGlyphCases / sizeof kGlyphCases[0];
 
@@ -125,8 +126,9 @@ TEST_F(OldButtons, GlyphCellByTypeCheckPushedAndEnabled)
     ASSERT_TRUE(Make(items.data(), kGlyphCount, 130, 116));
     for (int i = 0; i < kGlyphCount; i++) {
         const GlyphCase &c = kGlyphCases[i];
+        SCOPED_TRACE(c.what);
         HWND b = Item(200 + i);
-        ASSERT_TRUE(CtlHasLook(b)) << "case " << i;
+        ASSERT_TRUE(CtlHasLook(b));
         SendMessageA(b, BM_SETCHECK, c.check, 0);
         if (c.pushed)
             SendMessageA(b, BM_SETSTATE, TRUE, 0);
@@ -138,20 +140,21 @@ TEST_F(OldButtons, GlyphCellByTypeCheckPushedAndEnabled)
     L3tImage image = L3tCaptureWindow(dialog);
     for (int i = 0; i < kGlyphCount; i++) {
         const GlyphCase &c = kGlyphCases[i];
+        SCOPED_TRACE(c.what);
         HWND b = Item(200 + i);
         CtlView v = CtlViewOf(image, dialog, b);
         EXPECT_EQ(GlyphMismatches(v, b, sheet, c.column, c.row), 0)
-            << "case " << i << ": want cell (" << c.column << "," << c.row << ")";
+            << "want cell (" << c.column << "," << c.row << ")";
         /* The caption, 18 pixels in: button text, or grey text while disabled. */
         RECT caption = { 18, 0, ClientWidth(b), ClientHeight(b) };
         CtlPixels text = CtlFindColour(v, caption, CtlSlot(L3C_BTNTEXT));
         CtlPixels grey = CtlFindColour(v, caption, CtlSlot(L3C_GRAYTEXT));
         if (c.enabled) {
-            EXPECT_GT(text.count, 0) << "case " << i;
-            EXPECT_EQ(grey.count, 0) << "case " << i;
+            EXPECT_GT(text.count, 0) << "caption in button text";
+            EXPECT_EQ(grey.count, 0) << "caption in grey";
         } else {
-            EXPECT_EQ(text.count, 0) << "case " << i;
-            EXPECT_GT(grey.count, 0) << "case " << i;
+            EXPECT_EQ(text.count, 0) << "caption in button text";
+            EXPECT_GT(grey.count, 0) << "caption in grey";
         }
     }
 }
@@ -198,17 +201,18 @@ CtlPicture PushFace(int w, int h, bool defaultRing, bool pushed)
 }
 
 struct PushCase {
+    const char *what;
     DWORD type;
     bool enabled;
     bool pushed;
     bool twoRings;
 };
 const PushCase kPushCases[] = {
-    { BS_DEFPUSHBUTTON, true, false, true },
-    { BS_DEFPUSHBUTTON, false, false, false },
-    { BS_PUSHBUTTON, true, false, false },
-    { BS_PUSHBUTTON, true, true, false },
-    { BS_DEFPUSHBUTTON, true, true, true },
+    { "default", BS_DEFPUSHBUTTON, true, false, true },
+    { "default, disabled", BS_DEFPUSHBUTTON, false, false, false },
+    { "plain", BS_PUSHBUTTON, true, false, false },
+    { "plain, pushed", BS_PUSHBUTTON, true, true, false },
+    { "default, pushed", BS_DEFPUSHBUTTON, true, true, true },
 };
 const int kPushCount = sizeof kPushCases / sizeof kPushCases[0];
 
@@ -238,6 +242,7 @@ TEST_F(OldButtons, PushButtonFaceRingsBevelsAndPushedFace)
     L3tImage image = L3tCaptureWindow(dialog);
     for (int i = 0; i < kPushCount; i++) {
         const PushCase &c = kPushCases[i];
+        SCOPED_TRACE(c.what);
         HWND b = Item(300 + i);
         CtlView v = CtlViewOf(image, dialog, b);
         int w = ClientWidth(b), h = ClientHeight(b);
@@ -249,10 +254,9 @@ TEST_F(OldButtons, PushButtonFaceRingsBevelsAndPushedFace)
         for (int y = text.top; y < text.bottom; y++)
             for (int x = text.left; x < text.right; x++)
                 want.px.erase(std::make_pair(x, y));
-        std::string what = "push case " + std::to_string(i);
-        EXPECT_EQ(CtlMismatches(v, want, Whole(b), NULL, what.c_str()), 0);
+        EXPECT_EQ(CtlMismatches(v, want, Whole(b), NULL, c.what), 0);
         CtlPixels grey = CtlFindColour(v, text, CtlSlot(L3C_GRAYTEXT));
-        EXPECT_EQ(grey.count > 0, !c.enabled) << what;
+        EXPECT_EQ(grey.count > 0, !c.enabled) << "caption in grey";
     }
 }
 
@@ -344,6 +348,7 @@ TEST_F(OldButtons, GroupBoxLineAtHalfTheCaptionOrXHeight)
     ASSERT_TRUE(Make(items, 2, 180, 50));
     const uint32_t hilite = CtlSlot(L3C_HILITE), shadow = CtlSlot(L3C_SHADOW);
     for (WORD id : { 400, 401 }) {
+        SCOPED_TRACE(id == 400 ? "with a caption" : "with an empty caption");
         HWND g = Item(id);
         char caption[16];
         GetWindowTextA(g, caption, sizeof caption);
@@ -619,16 +624,17 @@ TEST_F(OldButtons, OneFocusRectangleOnTheFocusedButtonAfterEveryRepaint)
 }
 
 struct StateCase {
+    const char *what;
     UINT message;
     WPARAM wParam;
     int column;     /* glyph cell after it; -1: nothing may be painted */
 };
 const StateCase kStateCases[] = {
-    { BM_SETCHECK, BST_UNCHECKED, -1 },     /* unchanged */
-    { BM_SETSTATE, FALSE, -1 },             /* unchanged */
-    { BM_SETCHECK, BST_CHECKED, 1 },
-    { BM_SETSTATE, TRUE, 3 },
-    { BM_SETSTATE, TRUE, -1 },              /* unchanged again */
+    { "BM_SETCHECK clear, unchanged", BM_SETCHECK, BST_UNCHECKED, -1 },
+    { "BM_SETSTATE released, unchanged", BM_SETSTATE, FALSE, -1 },
+    { "BM_SETCHECK checked", BM_SETCHECK, BST_CHECKED, 1 },
+    { "BM_SETSTATE pushed", BM_SETSTATE, TRUE, 3 },
+    { "BM_SETSTATE pushed, unchanged again", BM_SETSTATE, TRUE, -1 },
 };
 
 TEST_F(OldButtons, StateChangesPaintTheGlyphAloneAndNoChangePaintsNothing)
@@ -641,6 +647,7 @@ TEST_F(OldButtons, StateChangesPaintTheGlyphAloneAndNoChangePaintsNothing)
     GlyphSheet sheet;
     RECT whole = Whole(b), cell = GlyphCell(b);
     for (const StateCase &c : kStateCases) {
+        SCOPED_TRACE(c.what);
         CtlPaintMarker(dialog, b, whole);
         SendMessageA(b, c.message, c.wParam, 0);
         CtlView v = CtlCapture(dialog, b);
@@ -649,10 +656,9 @@ TEST_F(OldButtons, StateChangesPaintTheGlyphAloneAndNoChangePaintsNothing)
             for (int y = 0; y < L3_GLYPH_CY; y++)
                 for (int x = 0; x < L3_GLYPH_CX; x++)
                     want.Set(cell.left + x, cell.top + y, sheet.at(c.column, 0, x, y));
-        std::string what = "message " + std::to_string(c.message) + " " + std::to_string(c.wParam);
         /* Nothing is free: every pixel outside the glyph keeps the marker. */
         const RECT none = { 0, 0, 0, 0 };
-        EXPECT_EQ(CtlMismatches(v, want, whole, &none, what.c_str()), 0);
+        EXPECT_EQ(CtlMismatches(v, want, whole, &none, c.what), 0);
     }
 }
 
@@ -665,17 +671,22 @@ TEST_F(OldButtons, AutoRadioButtonIsReleasedWhenItLosesTheFocus)
     };
     ASSERT_TRUE(Make(items, 3, 80, 54));
     GlyphSheet sheet;
-    struct { WORD id; bool staysPushed; } cases[] = { { 700, false }, { 701, true } };
+    struct {
+        const char *what;
+        WORD id;
+        bool staysPushed;
+    } cases[] = { { "auto radio button", 700, false }, { "radio button", 701, true } };
     for (auto c : cases) {
+        SCOPED_TRACE(c.what);
         HWND b = Item(c.id);
         SetFocus(b);
         SendMessageA(b, BM_SETSTATE, TRUE, 0);
         ASSERT_TRUE(SendMessageA(b, BM_GETSTATE, 0, 0) & BST_PUSHED);
         SetFocus(Item(702));
         bool pushed = (SendMessageA(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
-        EXPECT_EQ(pushed, c.staysPushed) << "button " << c.id;
+        EXPECT_EQ(pushed, c.staysPushed);
         CtlView v = CtlCapture(dialog, b);
-        EXPECT_EQ(GlyphMismatches(v, b, sheet, c.staysPushed ? 2 : 0, 1), 0) << "button " << c.id;
+        EXPECT_EQ(GlyphMismatches(v, b, sheet, c.staysPushed ? 2 : 0, 1), 0);
     }
 }
 
@@ -723,11 +734,12 @@ TEST_F(OldButtons, VisibleBitClearedAroundTheSystemProcedureAndAlwaysRestored)
         { "unfocus", WM_KILLFOCUS, false, [](HWND, HWND other) { SetFocus(other); } },
     };
     for (const Step &s : steps) {
+        SCOPED_TRACE(s.name);
         visibleDuring.erase(s.message);
         s.act(b, Item(801));
-        ASSERT_EQ(visibleDuring.count(s.message), 1u) << s.name;
-        EXPECT_EQ(visibleDuring[s.message], s.visible) << s.name;
-        EXPECT_TRUE(GetWindowLongA(b, GWL_STYLE) & WS_VISIBLE) << s.name;
+        ASSERT_EQ(visibleDuring.count(s.message), 1u) << "the system procedure saw it";
+        EXPECT_EQ(visibleDuring[s.message], s.visible) << "visible while it ran";
+        EXPECT_TRUE(GetWindowLongA(b, GWL_STYLE) & WS_VISIBLE) << "visible afterwards";
     }
     SetPropA(b, MAKEINTATOM(Look3d.oldProcAtom), (HANDLE)systemButtonProc);
 }
@@ -735,18 +747,19 @@ TEST_F(OldButtons, VisibleBitClearedAroundTheSystemProcedureAndAlwaysRestored)
 /* ---- which buttons get the look ----------------------------------------- */
 
 struct WhoCase {
+    const char *what;
     DWORD style;
     bool old;       /* gets the look below 3.95 */
 };
 const WhoCase kWhoCases[] = {
-    { BS_PUSHBUTTON, true },
-    { BS_AUTOCHECKBOX, true },
-    { BS_GROUPBOX, true },
-    { BS_USERBUTTON, true },
-    { BS_AUTOCHECKBOX | BS_LEFTTEXT, false },
-    { BS_OWNERDRAW, false },
-    { BS_PUSHBUTTON | BS_FLAT, false },
-    { BS_RADIOBUTTON | BS_PUSHLIKE, false },
+    { "BS_PUSHBUTTON", BS_PUSHBUTTON, true },
+    { "BS_AUTOCHECKBOX", BS_AUTOCHECKBOX, true },
+    { "BS_GROUPBOX", BS_GROUPBOX, true },
+    { "BS_USERBUTTON", BS_USERBUTTON, true },
+    { "BS_AUTOCHECKBOX | BS_LEFTTEXT", BS_AUTOCHECKBOX | BS_LEFTTEXT, false },
+    { "BS_OWNERDRAW", BS_OWNERDRAW, false },
+    { "BS_PUSHBUTTON | BS_FLAT", BS_PUSHBUTTON | BS_FLAT, false },
+    { "BS_RADIOBUTTON | BS_PUSHLIKE", BS_RADIOBUTTON | BS_PUSHLIKE, false },
 };
 const int kWhoCount = sizeof kWhoCases / sizeof kWhoCases[0];
 
@@ -769,11 +782,12 @@ TEST_F(OldButtons, LeftTextOwnerDrawnAndOtherStyleBitsKeepTheSystemLook)
     std::vector<L3tItem> items = WhoItems();
     ASSERT_TRUE(Make(items.data(), (int)items.size(), 80, 104));
     for (int i = 0; i < kWhoCount; i++) {
+        SCOPED_TRACE(kWhoCases[i].what);
         HWND b = Item(900 + i);
-        EXPECT_EQ(CtlHasLook(b), kWhoCases[i].old) << "style 0x" << std::hex << kWhoCases[i].style;
+        EXPECT_EQ(CtlHasLook(b), kWhoCases[i].old) << "the old-procedure property";
         EXPECT_EQ((WNDPROC)GetWindowLongPtrA(b, GWLP_WNDPROC) == Look3dButtonProc,
                   kWhoCases[i].old)
-            << "style 0x" << std::hex << kWhoCases[i].style;
+            << "the look's procedure";
     }
 }
 
@@ -782,8 +796,10 @@ TEST_F(CurrentButtons, ButtonsAreLeftToTheSystem)
     std::vector<L3tItem> items = WhoItems();
     ASSERT_TRUE(Make(items.data(), (int)items.size(), 80, 104));
     ASSERT_TRUE(CtlHasLook(Item(999)));
-    for (int i = 0; i < kWhoCount; i++)
-        EXPECT_FALSE(CtlHasLook(Item(900 + i))) << "style 0x" << std::hex << kWhoCases[i].style;
+    for (int i = 0; i < kWhoCount; i++) {
+        SCOPED_TRACE(kWhoCases[i].what);
+        EXPECT_FALSE(CtlHasLook(Item(900 + i)));
+    }
 }
 
 }  // namespace

@@ -53,6 +53,8 @@ TEST_F(Statics, RectanglesAndFramesAreOnePixelFramesWithInsidesLeftAlone)
 {
     const UINT types[] = { SS_BLACKRECT, SS_GRAYRECT, SS_WHITERECT,
                            SS_BLACKFRAME, SS_GRAYFRAME, SS_WHITEFRAME };
+    const char *const names[] = { "SS_BLACKRECT", "SS_GRAYRECT", "SS_WHITERECT",
+                                  "SS_BLACKFRAME", "SS_GRAYFRAME", "SS_WHITEFRAME" };
     std::vector<L3tItem> items;
     for (int i = 0; i < 6; i++) {
         L3tItem it = { 0x0082, NULL, "", kChild | types[i], (short)(6 + 40 * (i % 3)),
@@ -61,16 +63,16 @@ TEST_F(Statics, RectanglesAndFramesAreOnePixelFramesWithInsidesLeftAlone)
     }
     ASSERT_TRUE(Make(items.data(), 6, 130, 56));
     for (int i = 0; i < 6; i++) {
+        SCOPED_TRACE(names[i]);
         HWND s = Item(100 + i);
-        ASSERT_TRUE(CtlHasLook(s)) << "type " << types[i];
+        ASSERT_TRUE(CtlHasLook(s));
         RECT whole = WholeOf(s);
         CtlPaintMarker(dialog, s, whole);
         CtlRepaintOnly(s);
         CtlView v = CtlCapture(dialog, s);
         const RECT none = { 0, 0, 0, 0 };
-        std::string what = "type " + std::to_string(types[i]);
         EXPECT_EQ(CtlMismatches(v, FramePicture(types[i], whole.right, whole.bottom), whole,
-                                &none, what.c_str()),
+                                &none, names[i]),
                   0);
     }
 }
@@ -107,15 +109,20 @@ TEST_F(Statics, DisabledTextIsGreyAndEnablingRepaintsAtOnce)
 
     /* Enabled and disabled again: painted before any message is dispatched,
      * and nothing left waiting for WM_PAINT. */
-    struct { BOOL enable; bool grey; } steps[] = { { TRUE, false }, { FALSE, true } };
+    struct {
+        const char *what;
+        BOOL enable;
+        bool grey;
+    } steps[] = { { "enabled", TRUE, false }, { "disabled again", FALSE, true } };
     for (auto step : steps) {
+        SCOPED_TRACE(step.what);
         ValidateRect(dialog, NULL);
         EnableWindow(s, step.enable);
         RECT due;
         EXPECT_FALSE(GetUpdateRect(s, &due, FALSE));
         Ink now = InkOf(CtlCaptureNow(dialog, s), whole);
-        EXPECT_EQ(now.grey.count > 0, step.grey) << "enable " << step.enable;
-        EXPECT_EQ(now.text.count > 0, !step.grey) << "enable " << step.enable;
+        EXPECT_EQ(now.grey.count > 0, step.grey) << "text in grey";
+        EXPECT_EQ(now.text.count > 0, !step.grey) << "text in button text";
     }
 }
 
@@ -248,10 +255,19 @@ TEST_F(Statics, PaintIntoACallersDcLeavesItAsItWasFound)
 
 TEST_F(Statics, IconAndOtherTypesKeepTheSystemDrawing)
 {
-    struct { DWORD style; bool look; } cases[] = {
-        { SS_ICON, false }, { SS_SIMPLE, false }, { SS_OWNERDRAW, false },
-        { SS_BITMAP, false }, { 10, false }, { 15, false },
-        { SS_LEFT | SS_NOTIFY | SS_NOPREFIX, true }, { SS_GRAYFRAME | SS_NOTIFY, true },
+    struct {
+        const char *what;
+        DWORD style;
+        bool look;
+    } cases[] = {
+        { "SS_ICON", SS_ICON, false },
+        { "SS_SIMPLE", SS_SIMPLE, false },
+        { "SS_OWNERDRAW", SS_OWNERDRAW, false },
+        { "SS_BITMAP", SS_BITMAP, false },
+        { "type 10", 10, false },
+        { "type 15", 15, false },
+        { "SS_LEFT | SS_NOTIFY | SS_NOPREFIX", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, true },
+        { "SS_GRAYFRAME | SS_NOTIFY", SS_GRAYFRAME | SS_NOTIFY, true },
     };
     std::vector<L3tItem> items;
     for (int i = 0; i < 8; i++) {
@@ -260,9 +276,10 @@ TEST_F(Statics, IconAndOtherTypesKeepTheSystemDrawing)
         items.push_back(it);
     }
     ASSERT_TRUE(Make(items.data(), 8, 60, 104));
-    for (int i = 0; i < 8; i++)
-        EXPECT_EQ(CtlHasLook(Item(240 + i)), cases[i].look) << "style 0x" << std::hex
-                                                           << cases[i].style;
+    for (int i = 0; i < 8; i++) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(CtlHasLook(Item(240 + i)), cases[i].look);
+    }
 }
 
 TEST_F(Statics, InvisibleStaticPaintsNothingYetIsValidated)
@@ -273,6 +290,7 @@ TEST_F(Statics, InvisibleStaticPaintsNothingYetIsValidated)
     };
     ASSERT_TRUE(Make(items, 2, 80, 40));
     for (WORD id : { 250, 251 }) {
+        SCOPED_TRACE(id == 250 ? "text" : "black frame");
         HWND s = Item(id);
         RECT whole = WholeOf(s);
         CtlPaintMarker(dialog, s, whole);
@@ -281,10 +299,10 @@ TEST_F(Statics, InvisibleStaticPaintsNothingYetIsValidated)
         SetWindowLongA(s, GWL_STYLE, GetWindowLongA(s, GWL_STYLE) & ~WS_VISIBLE);
         EXPECT_EQ(SendMessageA(s, WM_PAINT, 0, 0), 0);
         RECT due;
-        EXPECT_FALSE(GetUpdateRect(s, &due, FALSE)) << "static " << id;
+        EXPECT_FALSE(GetUpdateRect(s, &due, FALSE)) << "validated";
         CtlView v = CtlCaptureNow(dialog, s);
         const RECT none = { 0, 0, 0, 0 };
-        EXPECT_EQ(CtlMismatches(v, CtlPicture(), whole, &none, "invisible"), 0) << id;
+        EXPECT_EQ(CtlMismatches(v, CtlPicture(), whole, &none, "invisible"), 0);
         SetWindowLongA(s, GWL_STYLE, GetWindowLongA(s, GWL_STYLE) | WS_VISIBLE);
     }
 }

@@ -192,7 +192,8 @@ TEST_F(Look3dCore, FourThreadsAtMostAndRowsMoveDownInOrder)
             *result = Look3dHookThread(Self());
         });
     }
-    EXPECT_TRUE(hooked[0] && hooked[1] && hooked[2] && hooked[3]);
+    for (int i = 0; i < 4; i++)
+        EXPECT_TRUE(hooked[i]) << "thread " << i;
     EXPECT_FALSE(hooked[4]) << "a fifth thread is refused";
     EXPECT_EQ(Look3d.threadCount, 4);
     EXPECT_FALSE(Look3dHookThread(Self())) << "nor may a thread without a row join";
@@ -324,7 +325,7 @@ TEST_F(Look3dCore, OpenCloseOpenMakesAtomsAndObjectsAfresh)
     EXPECT_EQ(GetObjectType(face), 0u) << "the old brush was deleted";
     EXPECT_EQ(GetObjectType(glyphs), 0u) << "the old bitmap was deleted";
     for (int i = 0; i < L3I_ROWS; i++)
-        EXPECT_EQ(Look3d.activeProc[i], (WNDPROC)NULL) << "row " << i;
+        EXPECT_EQ(Look3d.activeProc[i], (WNDPROC)NULL) << Look3dClassTable[i].className;
 
     ASSERT_TRUE(Look3dOpen(Self()));
     EXPECT_NE(Look3d.oldProcAtom, 0);
@@ -691,6 +692,7 @@ TEST_F(Look3dCore, NoPropertyLeftAfterNcDestroy)
 {
     OpenAndHook();
     for (int switchedOff = 0; switchedOff < 2; switchedOff++) {
+        SCOPED_TRACE(switchedOff ? "switched off" : "not switched off");
         HWND d = L3tCreateDialog(SmallDialog(), PlainDlgProc);
         HWND text = GetDlgItem(d, 10);
         ASSERT_TRUE(HasOldProcProp(text));
@@ -700,8 +702,8 @@ TEST_F(Look3dCore, NoPropertyLeftAfterNcDestroy)
         ncSeen = NcDestroySeen();
         DestroyWindow(d);
         EXPECT_TRUE(ncSeen.seen);
-        EXPECT_FALSE(ncSeen.oldProc) << "switched off: " << switchedOff;
-        EXPECT_FALSE(ncSeen.off) << "switched off: " << switchedOff;
+        EXPECT_FALSE(ncSeen.oldProc);
+        EXPECT_FALSE(ncSeen.off);
     }
 }
 

@@ -269,10 +269,11 @@ TEST_F(OldVersionDialogs, FrameRingsBandsAndCaptionOutline)
     EXPECT_EQ(Look3d.frameCy, GetSystemMetrics(SM_CYDLGFRAME) - 1);
     EXPECT_EQ(Look3d.captionCy, GetSystemMetrics(SM_CYCAPTION));
     for (int caption = 0; caption < 2; caption++) {
+        SCOPED_TRACE(caption ? "with a caption" : "without a caption");
         HWND d = Make(caption ? kCaptioned : kNoCaption);
         ASSERT_NE(d, (HWND)NULL);
         ASSERT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
-        EXPECT_EQ(FrameMismatches(d, caption != 0), 0) << "caption " << caption;
+        EXPECT_EQ(FrameMismatches(d, caption != 0), 0);
         EXPECT_GT(behaviour.queryFrameCount, 0);
     }
 }
@@ -298,15 +299,16 @@ TEST_F(OldVersionDialogs, SystemFrameKeptWhereTheLookStepsBack)
         { "L3M_QUERYFRAME answered 0", kCaptioned, 0 },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         behaviour.queryFrameAnswer = c.queryFrameAnswer;
         HWND plain = MakePlain(c.style);
         L3tImage reference = L3tCaptureWindow(plain);
         ShowWindow(plain, SW_HIDE);
         HWND d = Make(c.style);
-        ASSERT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc) << c.what;
+        ASSERT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
         L3tImage img = L3tCaptureWindow(d);
-        EXPECT_TRUE(SameBorder(img, reference, 2 + Look3d.frameCx)) << c.what;
-        EXPECT_NE(img.at(0, 0), L3tRgb(Look3d.colours[L3C_SHADOW])) << c.what;
+        EXPECT_TRUE(SameBorder(img, reference, 2 + Look3d.frameCx));
+        EXPECT_NE(img.at(0, 0), L3tRgb(Look3d.colours[L3C_SHADOW]));
         ShowWindow(d, SW_HIDE);
     }
     /* Still face colours for a dialog that keeps the system frame. */
@@ -372,34 +374,38 @@ TEST_F(OldVersionDialogs, ColourMessagesAnswered)
     HWND plain = MakePlain(kCaptioned);
     HDC dc = CreateCompatibleDC(NULL);
     struct Case {
+        const char *what;
         UINT message;
         int control;
         bool face;
     } cases[] = {
-        { WM_CTLCOLORSTATIC, kStaticId, true },
-        { WM_CTLCOLORBTN, kStaticId, true },
-        { WM_CTLCOLORDLG, 0, true },
-        { WM_CTLCOLOREDIT, kEditId, false },
-        { WM_CTLCOLORMSGBOX, 0, false },
-        { WM_CTLCOLORSCROLLBAR, kEditId, false },
-        { WM_CTLCOLORLISTBOX, kComboId, true },        /* a combo box with an edit field */
-        { WM_CTLCOLORLISTBOX, kDropListId, false },    /* drop-down list: style 3 */
-        { WM_CTLCOLORLISTBOX, kListId, false },        /* no child window */
+        { "WM_CTLCOLORSTATIC", WM_CTLCOLORSTATIC, kStaticId, true },
+        { "WM_CTLCOLORBTN", WM_CTLCOLORBTN, kStaticId, true },
+        { "WM_CTLCOLORDLG", WM_CTLCOLORDLG, 0, true },
+        { "WM_CTLCOLOREDIT", WM_CTLCOLOREDIT, kEditId, false },
+        { "WM_CTLCOLORMSGBOX", WM_CTLCOLORMSGBOX, 0, false },
+        { "WM_CTLCOLORSCROLLBAR", WM_CTLCOLORSCROLLBAR, kEditId, false },
+        { "WM_CTLCOLORLISTBOX, combo box with an edit field", WM_CTLCOLORLISTBOX, kComboId,
+          true },
+        { "WM_CTLCOLORLISTBOX, drop-down list (style 3)", WM_CTLCOLORLISTBOX, kDropListId,
+          false },
+        { "WM_CTLCOLORLISTBOX, no child window", WM_CTLCOLORLISTBOX, kListId, false },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         HWND ctl = c.control ? GetDlgItem(d, c.control) : d;
         SetTextColor(dc, RGB(1, 1, 1));
         SetBkColor(dc, RGB(2, 2, 2));
         HBRUSH r = (HBRUSH)SendMessageA(d, c.message, (WPARAM)dc, (LPARAM)ctl);
         if (c.face) {
-            EXPECT_EQ(r, Look3d.hbrFace) << "message 0x" << std::hex << c.message;
-            EXPECT_EQ(GetTextColor(dc), Look3d.colours[L3C_BTNTEXT]);
-            EXPECT_EQ(GetBkColor(dc), Look3d.colours[L3C_FACE]);
+            EXPECT_EQ(r, Look3d.hbrFace);
+            EXPECT_EQ(GetTextColor(dc), Look3d.colours[L3C_BTNTEXT]) << "text colour";
+            EXPECT_EQ(GetBkColor(dc), Look3d.colours[L3C_FACE]) << "background colour";
         } else {
             HWND plainCtl = c.control ? GetDlgItem(plain, c.control) : plain;
             HBRUSH want = (HBRUSH)SendMessageA(plain, c.message, (WPARAM)dc, (LPARAM)plainCtl);
-            EXPECT_NE(r, Look3d.hbrFace) << "message 0x" << std::hex << c.message;
-            EXPECT_EQ(r, want) << "the system's answer, message 0x" << std::hex << c.message;
+            EXPECT_NE(r, Look3d.hbrFace);
+            EXPECT_EQ(r, want) << "the system's answer";
         }
     }
     DeleteDC(dc);
