@@ -44,21 +44,7 @@ SIZE CtlTextExtent(HWND control, const char *text)
 CtlView CtlCaptureNow(HWND dialog, HWND control)
 {
     CtlView v;
-    RECT r;
-    GetWindowRect(dialog, &r);
-    L3tCanvas canvas;
-    if (L3tCanvasCreate(&canvas, r.right - r.left, r.bottom - r.top, 0)) {
-        HDC dc = GetWindowDC(dialog);
-        BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, dc, 0, 0, SRCCOPY);
-        ReleaseDC(dialog, dc);
-        GdiFlush();
-        v.image.width = canvas.width;
-        v.image.height = canvas.height;
-        v.image.pixels.assign(canvas.bits, canvas.bits + (size_t)canvas.width * canvas.height);
-        for (uint32_t &p : v.image.pixels)
-            p &= 0xFFFFFF;
-        L3tCanvasDestroy(&canvas);
-    }
+    v.image = L3tCaptureNow(dialog);
     v.origin = OriginIn(dialog, control);
     return v;
 }

@@ -43,10 +43,11 @@ struct CtlView {
 CtlView CtlCapture(HWND dialog, HWND control);
 /* A capture already made, read in a control's coordinates. */
 CtlView CtlViewOf(const L3tImage &image, HWND dialog, HWND control);
-/* The control's client area in its own window coordinates. */
-SIZE CtlTextExtent(HWND control, const char *text);
-/* The same without pumping messages or waiting: what is on the surface now. */
+/* CtlCapture without pumping messages or waiting: what is on the surface
+ * now. */
 CtlView CtlCaptureNow(HWND dialog, HWND control);
+/* The extent of a text in the control's own font. */
+SIZE CtlTextExtent(HWND control, const char *text);
 
 /* Pixels of a capture that a test looks for, and their bounding box. */
 struct CtlPixels {
