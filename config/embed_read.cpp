@@ -16,16 +16,12 @@
 #include <string.h>
 
 #include "pe_image.h"
+#include "stored_bytes.h"
 
 static int ReadExact(FileHandle file, uint32_t offset, void *buffer, uint32_t count)
 {
     uint32_t got = 0, err = 0;
     return FileReadAt(file, offset, buffer, count, &got, &err) && got == count;
-}
-
-static uint32_t Get32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
 char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
@@ -87,12 +83,12 @@ char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
     if (bodyLength && !ReadExact(file, bodyOffset, body, bodyLength))
         goto fail;
     report->status = EMBED_STORED_CRC;
-    if (EmbedCrc32(body, bodyLength) != Get32(first + EMBED_OFF_CRC_STORED))
+    if (EmbedCrc32(body, bodyLength) != LeGet32(first + EMBED_OFF_CRC_STORED))
         goto fail;
-    parameter = parameterOverride ? parameterOverride : Get32(first + EMBED_OFF_PARAMETER);
+    parameter = parameterOverride ? parameterOverride : LeGet32(first + EMBED_OFF_PARAMETER);
     EmbedProtectBody(body, bodyLength, EmbedUnmaskParameter(parameter));
     report->status = EMBED_PLAIN_CRC;
-    if (EmbedCrc32(body, bodyLength) != Get32(first + EMBED_OFF_CRC_PLAIN))
+    if (EmbedCrc32(body, bodyLength) != LeGet32(first + EMBED_OFF_CRC_PLAIN))
         goto fail;
 
     body[bodyLength] = 0;

@@ -221,7 +221,7 @@ int OpBuild(int argc, char **argv)
     memcpy(bytes.data() + shell.recordOffset, record.bytes, PS_RECORD_SIZE);
     /* The header bytes move with the vector; keep what is needed of them. */
     checksumOffset = shell.pe.checksumOffset;
-    hadChecksum = OpGet32(bytes.data() + checksumOffset) != 0;
+    hadChecksum = LeGet32(bytes.data() + checksumOffset) != 0;
 
     /* Without --config or --no-config a container the input carries stays
      * as it is: it lies after the image and the record is inside it. */
@@ -233,7 +233,7 @@ int OpBuild(int argc, char **argv)
     /* A stale image checksum would misdescribe the file; keep it exact when
      * the input had one. */
     if (hadChecksum)
-        OpPut32(bytes.data() + checksumOffset,
+        LePut32(bytes.data() + checksumOffset,
                 PeComputeChecksum(bytes.data(), (uint32_t)bytes.size(), checksumOffset));
 
     return OpWriteFileAtomic(output, bytes.data(), bytes.size(), 1) ? OP_EXIT_OK : OP_EXIT_FAILED;

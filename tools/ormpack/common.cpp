@@ -251,16 +251,3 @@ int OpSameFile(const char *a, const char *b)
            statA.st_ino == statB.st_ino;
 #endif
 }
-
-uint32_t OpGet32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-void OpPut32(uint8_t *p, uint32_t value)
-{
-    p[0] = (uint8_t)value;
-    p[1] = (uint8_t)(value >> 8);
-    p[2] = (uint8_t)(value >> 16);
-    p[3] = (uint8_t)(value >> 24);
-}

@@ -88,8 +88,4 @@ int OpSameFile(const char *a, const char *b);
 /* Writes text as a JSON string literal (bytes outside ASCII as \u00XX). */
 void OpJsonString(FILE *out, const char *text, size_t length);
 
-/* Little-endian words in byte buffers. */
-uint32_t OpGet32(const uint8_t *p);
-void OpPut32(uint8_t *p, uint32_t value);
-
 #endif
