@@ -2,30 +2,20 @@
  * ormpack: helpers shared by every command: messages, option parsing and
  * file access. Output files are written to a temporary file beside the
  * target and renamed over it, so a failed run leaves the old file (or no
- * file) and never a half-written one.
+ * file) and never a half-written one, and two runs never mix their bytes.
+ * What differs between systems is in platform_*.cpp.
  */
 #include "ormpack.h"
 
+#include "platform.h"
+
 #include <errno.h>
-#include <fcntl.h>
 #include <stdarg.h>
 #include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
+#include <string>
 
 static const char *g_commandName = "";
 
@@ -149,105 +139,31 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
     return 1;
 }
 
-/* Creates a new, empty temporary file beside `path`; returns its descriptor
- * and name, or -1. */
-static int CreateTempBeside(const char *path, int program, std::vector<char> *tempName)
+/* Renames a finished temporary file over `path`; removes it on failure. */
+static int CommitTemp(const std::string &tempName, const char *path)
 {
-    const char *suffix = ".ormpack-tmp-XXXXXX";
-    tempName->assign(path, path + strlen(path));
-    tempName->insert(tempName->end(), suffix, suffix + strlen(suffix) + 1);
-#ifdef _WIN32
-    (void)program;
-    /* No mkstemp: fill the X's from the process id and a counter and let
-     * _O_EXCL refuse names that exist. */
-    static unsigned counter;
-    char *x = tempName->data() + tempName->size() - 7;
-    for (int attempt = 0; attempt < 100; attempt++) {
-        snprintf(x, 7, "%06x", (unsigned)((_getpid() * 131u + counter++) & 0xFFFFFF));
-        int fd = _open(tempName->data(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-#else
-    int fd = mkstemp(tempName->data());
-    if (fd >= 0)
-        fchmod(fd, program ? 0755 : 0644);
-    return fd;
-#endif
+    std::string why;
+    if (OpReplaceFile(tempName.c_str(), path, &why))
+        return 1;
+    remove(tempName.c_str());
+    return OpFail("cannot replace '%s': %s", path, why.c_str()), 0;
 }
 
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program)
 {
-    std::vector<char> tempName;
-    int fd = CreateTempBeside(path, program, &tempName);
-    size_t done = 0;
+    std::string tempName;
+    int fd, error;
 
+    fd = OpTempCreate(path, program, &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
-    while (done < size) {
-        size_t chunk = size - done > (1u << 20) ? (1u << 20) : size - done;
-        long wrote = (long)write(fd, bytes + done, (unsigned)chunk);
-        if (wrote <= 0) {
-            int error = wrote < 0 ? errno : ENOSPC;
-            close(fd);
-            remove(tempName.data());
-            return OpFail("cannot write '%s': %s", tempName.data(), strerror(error)), 0;
-        }
-        done += (size_t)wrote;
+    error = OpTempWrite(fd, bytes, size);
+    int closeError = OpTempClose(fd);
+    if (!error)
+        error = closeError;
+    if (error) {
+        remove(tempName.c_str());
+        return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
     }
-#ifndef _WIN32
-    if (fsync(fd) != 0) {
-        int error = errno;
-        close(fd);
-        remove(tempName.data());
-        return OpFail("cannot write '%s': %s", tempName.data(), strerror(error)), 0;
-    }
-#endif
-    if (close(fd) != 0) {
-        int error = errno;
-        remove(tempName.data());
-        return OpFail("cannot write '%s': %s", tempName.data(), strerror(error)), 0;
-    }
-#ifdef _WIN32
-    if (!MoveFileExA(tempName.data(), path, MOVEFILE_REPLACE_EXISTING)) {
-        unsigned long error = GetLastError();
-        remove(tempName.data());
-        return OpFail("cannot replace '%s' (Windows error %lu)", path, error), 0;
-    }
-#else
-    if (rename(tempName.data(), path) != 0) {
-        int error = errno;
-        remove(tempName.data());
-        return OpFail("cannot replace '%s': %s", path, strerror(error)), 0;
-    }
-#endif
-    return 1;
-}
-
-int OpSameFile(const char *a, const char *b)
-{
-#ifdef _WIN32
-    /* File indexes identify a file across different spellings of its path. */
-    BY_HANDLE_FILE_INFORMATION infoA, infoB;
-    HANDLE handleA = CreateFileA(a, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, 0, NULL);
-    HANDLE handleB = CreateFileA(b, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, 0, NULL);
-    int same = 0;
-    if (handleA != INVALID_HANDLE_VALUE && handleB != INVALID_HANDLE_VALUE &&
-        GetFileInformationByHandle(handleA, &infoA) && GetFileInformationByHandle(handleB, &infoB))
-        same = infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
-               infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
-               infoA.nFileIndexLow == infoB.nFileIndexLow;
-    if (handleA != INVALID_HANDLE_VALUE)
-        CloseHandle(handleA);
-    if (handleB != INVALID_HANDLE_VALUE)
-        CloseHandle(handleB);
-    return same;
-#else
-    struct stat statA, statB;
-    return stat(a, &statA) == 0 && stat(b, &statB) == 0 && statA.st_dev == statB.st_dev &&
-           statA.st_ino == statB.st_ino;
-#endif
+    return CommitTemp(tempName, path);
 }

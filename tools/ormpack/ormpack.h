@@ -15,6 +15,8 @@
 
 #include <vector>
 
+#include "platform.h"
+
 #define OP_EXIT_OK     0
 #define OP_EXIT_FAILED 1
 #define OP_EXIT_USAGE  2
@@ -81,9 +83,6 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes /* OUT */);
  * program gets mode 0755, other files 0644. Returns 1, or 0 after printing
  * the error. */
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program);
-
-/* Whether two paths name the same existing file. */
-int OpSameFile(const char *a, const char *b);
 
 /* Writes text as a JSON string literal (bytes outside ASCII as \u00XX). */
 void OpJsonString(FILE *out, const char *text, size_t length);
