@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -73,10 +74,11 @@ protected:
         return names;
     }
 
-    /* Runs ormpack with the arguments, each passed as one word. */
-    ToolRun Pack(const std::vector<std::string> &args)
+    /* Runs ormpack with the arguments, each passed as one word; `shell` is
+     * run before it in the same shell (limits, traps). */
+    ToolRun Pack(const std::vector<std::string> &args, const std::string &shell = "")
     {
-        std::string command = "'" ORMPACK_PATH "'";
+        std::string command = shell + "'" ORMPACK_PATH "'";
         for (const std::string &a : args) {
             std::string quoted = "'";
             for (char c : a)
@@ -109,6 +111,12 @@ bool Exists(const std::string &path)
 {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+bool IsFifo(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
 /* The record stored at the synthetic image's record offset, validated. */
@@ -456,6 +464,75 @@ TEST_F(OrmpackTest, SignedPackageKeepsItsConfiguration)
     r = Pack({"build", signedExe, "-o", Path("again.exe"), "--program", "P.EXE", "--config", ini});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("package the unsigned shell first, then sign"), std::string::npos) << r.err;
+}
+
+}  // namespace
+
+namespace {
+
+/* A failed write leaves the output as it was: ormpack runs under a file
+ * size limit (SIGXFSZ ignored, so the write fails with EFBIG) that the new
+ * text crosses. The same text onto its own file is written in place. */
+TEST_F(OrmpackTest, IniWriteReplacesItsOutputWholeOrNotAtAll)
+{
+    std::string text;
+    for (int i = 0; text.size() < 8192; i++)
+        text += "[Section" + std::to_string(i) + "]\nkey = \"a value of some length\" ; and a note\n";
+    std::string in = WriteText("big.ini", text), out = WriteText("out.ini", "[Old]\nkept=1\n");
+    std::vector<std::string> before = List();
+    ToolRun r = Pack({"ini", in, "--write", out}, "trap '' XFSZ; ulimit -f 4; ");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("cannot write '" + out + "': INI_ERR_WRITE"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadText(out), "[Old]\nkept=1\n") << "OUT keeps its old text";
+    EXPECT_EQ(List(), before) << "no temporary file is left behind";
+
+    /* Without the limit it is written; then normalised onto itself. */
+    r = Pack({"ini", in, "--write", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string written = ReadText(out);
+    EXPECT_NE(written.find("[Section7]\nkey= \"a value of some length\"  ;  and a note\n"), std::string::npos);
+    std::string messy = WriteText("messy.ini", "[A]\r\n  k =  \"v\"   ; c\r\n");
+    r = Pack({"ini", messy, "--write", messy});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(messy), "[A]\nk= \"v\"  ;  c\n");
+}
+
+/* An output that exists and is not a regular file is refused and left as
+ * it is: renaming over it would replace a FIFO (or, as root, a device
+ * node) by a regular file. The FIFO's read end is held open, so that a
+ * writer that opens it does not block. */
+TEST_F(OrmpackTest, OutputsThatAreNotRegularFilesAreRefused)
+{
+    std::string ini = WriteText("product.ini", "[A]\nk=v\n"), packaged = Path("packaged.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", packaged, "--program", "P.EXE", "--config", ini}).exitCode, 0);
+    std::string fifo = Path("fifo"), folder = Path("folder");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string target, what;
+    } cases[] = {
+        {{"build", shell_, "-o", fifo, "--program", "P.EXE"}, fifo, "a FIFO"},
+        {{"extract", packaged, "-o", fifo}, fifo, "a FIFO"},
+        {{"ini", ini, "--write", fifo}, fifo, "a FIFO"},
+        {{"build", shell_, "-o", folder, "--program", "P.EXE"}, folder, "a folder"},
+        {{"ini", ini, "--write", folder}, folder, "a folder"},
+    };
+    std::vector<std::string> before = List();
+    for (const Case &c : cases) {
+        ToolRun r = Pack(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.args[0] << " " << c.target;
+        EXPECT_NE(r.err.find("'" + c.target + "' is " + c.what + ", not a regular file"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(List(), before) << "nothing written beside it";
+    }
+    EXPECT_TRUE(IsFifo(fifo)) << "the FIFO is still a FIFO";
+    char drained[256];
+    EXPECT_LE(read(reader, drained, sizeof drained), 0) << "nothing was written into the FIFO";
+    close(reader);
+    rmdir(folder.c_str());
 }
 
 }  // namespace

@@ -139,6 +139,18 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
     return 1;
 }
 
+/* Refuses an output that exists and is not a regular file: the rename
+ * would replace a FIFO or a device node (as root, /dev/null) by a regular
+ * file. Returns 1, or 0 after printing the error. */
+static int CheckOutput(const char *path)
+{
+    const char *what = OpNotRegularFile(path);
+    if (what)
+        return OpFail("'%s' is %s, not a regular file; ormpack writes only regular files", path,
+                      what), 0;
+    return 1;
+}
+
 /* Renames a finished temporary file over `path`; removes it on failure. */
 static int CommitTemp(const std::string &tempName, const char *path)
 {
@@ -154,6 +166,8 @@ int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int p
     std::string tempName;
     int fd, error;
 
+    if (!CheckOutput(path))
+        return 0;
     fd = OpTempCreate(path, program, &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
@@ -164,6 +178,24 @@ int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int p
     if (error) {
         remove(tempName.c_str());
         return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
+    }
+    return CommitTemp(tempName, path);
+}
+
+int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context)
+{
+    std::string tempName;
+    int fd;
+
+    if (!CheckOutput(path))
+        return 0;
+    fd = OpTempCreate(path, program, &tempName);
+    if (fd < 0)
+        return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
+    OpTempClose(fd);
+    if (!fill(tempName.c_str(), context)) {
+        remove(tempName.c_str());
+        return 0;
     }
     return CommitTemp(tempName, path);
 }

@@ -17,6 +17,8 @@
 
 #include "platform.h"
 
+#include "platform.h"
+
 #define OP_EXIT_OK     0
 #define OP_EXIT_FAILED 1
 #define OP_EXIT_USAGE  2
@@ -80,9 +82,21 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes /* OUT */);
 
 /* Writes bytes to path through a temporary file in the same folder and a
  * rename, so that a failure never leaves a partial file at path. On POSIX a
- * program gets mode 0755, other files 0644. Returns 1, or 0 after printing
- * the error. */
+ * program gets mode 0755, other files 0644. An output that exists and is
+ * not a regular file (a FIFO, a device, a folder) is refused. Returns 1, or
+ * 0 after printing the error. */
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program);
+
+/* Fills the file at `tempPath` (which exists, empty); returns 1, or 0 after
+ * printing the error. */
+typedef int (*OpFillFn)(const char *tempPath, void *context);
+
+/* OpWriteFileAtomic for writers that take a file name: creates the
+ * temporary file beside `path`, lets `fill` write it, and renames it over
+ * path, with the same refusal. Returns 1, or 0 after printing the error
+ * (the temporary file is removed). Writing a file onto itself is safe: it
+ * is replaced at once. */
+int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context);
 
 /* Writes text as a JSON string literal (bytes outside ASCII as \u00XX). */
 void OpJsonString(FILE *out, const char *text, size_t length);
