@@ -536,3 +536,73 @@ TEST_F(OrmpackTest, OutputsThatAreNotRegularFilesAreRefused)
 }
 
 }  // namespace
+
+namespace {
+
+/* Signs `in` into `out` with a throw-away self-signed certificate made in
+ * the test's folder (cert.pem, key.pem). */
+void Sign(const std::string &dir, const std::string &in, const std::string &out)
+{
+    std::string quiet = " >/dev/null 2>&1";
+    ASSERT_EQ(system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Ormsted Test Signing'"
+                      " -keyout '" + dir + "/key.pem' -out '" + dir + "/cert.pem'" + quiet).c_str()),
+              0) << "openssl must be installed";
+    ASSERT_EQ(system(("osslsigncode sign -certs '" + dir + "/cert.pem' -key '" + dir + "/key.pem' -n Ormsted -in '" +
+                      in + "' -out '" + out + "'" + quiet).c_str()),
+              0) << "osslsigncode must be installed";
+}
+
+/* osslsigncode's verdict on a file: its exit code 0 and its report. */
+bool Verified(const std::string &dir, const std::string &file, std::string *report)
+{
+    std::string out = dir + "/verify.txt";
+    int status = system(("osslsigncode verify -CAfile '" + dir + "/cert.pem' -in '" + file + "' >'" + out +
+                         "' 2>&1").c_str());
+    *report = ReadText(out);
+    unlink(out.c_str());
+    return status == 0 && report->find("Signature verification: ok") != std::string::npos;
+}
+
+/* The attack on a signed shell: a second container placed inside the
+ * certificate table (its length and the directory's size grown to cover
+ * it) leaves the signature valid. The reader takes the signed container,
+ * and inspect says where each lies. */
+TEST_F(OrmpackTest, ContainerPlantedInASignedShellIsIgnored)
+{
+    std::string ini = WriteText("product.ini", kConfig), out = Path("out.exe"), signedExe = Path("signed.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", out, "--program", "P.EXE", "--config", ini}).exitCode, 0);
+    Sign(dir_, out, signedExe);
+    Bytes b = synth::ReadFile(signedExe);
+    uint32_t tableOffset = synth::Get32(b, synth::kDirOffset + 32);
+    ASSERT_TRUE(synth::PlantInCertificateTable(b, "[Product]\r\nName = \"planted\"\r\n"));
+    std::string planted = Path("planted.exe"), report;
+    ASSERT_TRUE(synth::WriteFile(planted, b));
+    ASSERT_TRUE(Verified(dir_, planted, &report)) << "the signature still verifies: " << report;
+
+    IniFile *loaded = EmbedLoadIni(planted.c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_STREQ(IniGetValue(loaded, "Product", "Name", nullptr), "Ormsted Test");
+    IniClose(loaded);
+    ToolRun r = Pack({"extract", planted, "-o", Path("x.ini")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(Path("x.ini")), kConfig);
+
+    r = Pack({"inspect", planted, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string &want : {std::string("\"signed\": true"), std::string("\"intact\": true"),
+                                    "\"end\": " + std::to_string(tableOffset) + ", \"storedCrc\"",
+                                    std::string("\"location\": \"before-certificate-table\", \"coveredBySignature\": "
+                                                "true, \"inCertificateTable\": {\"start\": ")})
+        EXPECT_NE(r.out.find(want), std::string::npos) << want << " in " << r.out;
+    r = Pack({"inspect", planted});
+    EXPECT_NE(r.out.find("location:       before the certificate table, covered by the signature"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ignored:          a container inside the certificate table (file offsets "),
+              std::string::npos) << r.out;
+    /* The file as packaged: unsigned, at the end, nothing ignored. */
+    r = Pack({"inspect", out, "--json"});
+    EXPECT_NE(r.out.find("\"location\": \"end-of-file\", \"coveredBySignature\": false, \"inCertificateTable\": null"),
+              std::string::npos) << r.out;
+}
+
+}  // namespace

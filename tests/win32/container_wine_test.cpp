@@ -9,7 +9,9 @@
  *    product does not start, and the wait still runs;
  *  - not required and missing: the product starts;
  *  - a packaged shell signed afterwards with osslsigncode (by the fixture
- *    container_sign.sh) still finds its configuration.
+ *    container_sign.sh) still finds its configuration;
+ *  - a container planted inside that shell's certificate table after
+ *    signing (the signature still verifies) is never read.
  */
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 
 #include <string>
 
+#include "embed.h"
 #include "rig_util.h"
 
 namespace {
@@ -189,6 +192,23 @@ TEST_F(ContainerWine, SignedShellFindsItsConfiguration)
     ASSERT_TRUE(Exists(signedShell)) << "made by the fixture container_sign.sh";
     ASSERT_GT(RigReadFile(signedShell).size(), RigReadFile(unsignedShell).size()) << "a certificate table follows";
     ExpectProductStarts(signedShell);
+}
+
+/* The fixture planted a second container inside the signed shell's
+ * certificate table and checked that the signature still verifies. With
+ * malformed text planted, a shell that read it would show message 2; it
+ * must start its product with its own configuration instead. With valid
+ * text planted, the reader (in-process, the shell's own code) still gives
+ * the signed text. */
+TEST_F(ContainerWine, SignedShellIgnoresAContainerPlantedInItsCertificateTable)
+{
+    const std::string bad = "container_signed\\planted_bad.exe", good = "container_signed\\planted_good.exe";
+    ASSERT_TRUE(Exists(bad) && Exists(good)) << "made by the fixture container_sign.sh";
+    ExpectProductStarts(bad);
+    IniFile *ini = EmbedLoadIni(good.c_str());
+    ASSERT_NE(ini, nullptr);
+    EXPECT_STREQ(IniGetValue(ini, "Product", "Name", nullptr), "Signed container test");
+    IniClose(ini);
 }
 
 }  // namespace

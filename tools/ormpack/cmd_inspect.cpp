@@ -115,6 +115,18 @@ static int ReadConfig(const char *path, ConfigReport *report)
     return 1;
 }
 
+/* A container inside a signed file's certificate table: placed there after
+ * signing, since the signature does not cover the table. */
+static void PrintTableText(const OpContainer *c)
+{
+    if (!c->inTable)
+        return;
+    printf("ignored:          a container inside the certificate table");
+    if (c->tableReport.end)
+        printf(" (file offsets %u to %u)", c->tableReport.start, c->tableReport.end);
+    printf(": not covered by the signature, never read by the shell\n");
+}
+
 static void PrintConfigText(const ConfigReport *config, int withText)
 {
     const OpContainer *c = &config->container;
@@ -123,6 +135,7 @@ static void PrintConfigText(const ConfigReport *config, int withText)
 
     if (!c->present) {
         printf("configuration:    none\n");
+        PrintTableText(c);
         return;
     }
     printf("configuration:    %s\n", c->intact ? "present" : "DAMAGED, the shell finds none");
@@ -130,6 +143,9 @@ static void PrintConfigText(const ConfigReport *config, int withText)
     printf("  length:         %u bytes\n", h->length);
     if (c->report.end)
         printf("  file offsets:   %u to %u\n", c->report.start, c->report.end);
+    printf("  location:       %s\n",
+           c->report.tableSize ? "before the certificate table, covered by the signature"
+                               : "at the end of the file (not signed)");
     if (status != EMBED_OK)
         printf("  fault:          %s\n", OpEmbedStatusName(status));
     if (status == EMBED_OK || status == EMBED_STORED_CRC || status == EMBED_PLAIN_CRC) {
@@ -153,6 +169,7 @@ static void PrintConfigText(const ConfigReport *config, int withText)
             printf("\n");
         printf("----- end -----\n");
     }
+    PrintTableText(c);
 }
 
 static void PrintConfigJson(const ConfigReport *config, int withText)
@@ -164,6 +181,15 @@ static void PrintConfigJson(const ConfigReport *config, int withText)
 
     printf("{\"present\": %s, \"intact\": %s, \"status\": \"%s\"", c->present ? "true" : "false",
            c->intact ? "true" : "false", OpEmbedStatusName(status));
+    printf(", \"location\": \"%s\", \"coveredBySignature\": %s, \"inCertificateTable\": ",
+           c->report.tableSize ? "before-certificate-table" : "end-of-file",
+           c->report.tableSize && c->present ? "true" : "false");
+    if (!c->inTable)
+        printf("null");
+    else if (c->tableReport.end)
+        printf("{\"start\": %u, \"end\": %u}", c->tableReport.start, c->tableReport.end);
+    else
+        printf("{\"start\": null, \"end\": null}");
     if (!c->present) {
         printf(", \"name\": null, \"length\": null}");
         return;

@@ -46,7 +46,9 @@ int OpReadContainer(const char *path, OpContainer *container)
     container->present = 0;
     container->intact = 0;
     container->body.clear();
+    container->inTable = 0;
     memset(&container->report, 0, sizeof container->report);
+    memset(&container->tableReport, 0, sizeof container->tableReport);
     if (!FileOpen(path, FILE_READ, &file, &err))
         return OpFail("cannot open '%s' (error %u)", path, err), 0;
     if (!FileGetSize(file, &size, &err)) {
@@ -54,9 +56,16 @@ int OpReadContainer(const char *path, OpContainer *container)
         return OpFail("cannot size '%s' (error %u)", path, err), 0;
     }
     body = EmbedReadAppended(file, size, &length, &container->report);
-    FileClose(file, &err);
     container->present = container->report.status != EMBED_NO_HEADER &&
                          container->report.status != EMBED_BAD_HEADER;
+    if (container->report.tableSize) {
+        /* What the shell ignores: a container at the very end, inside the table. */
+        char *planted = EmbedReadBlockReport(file, size, NULL, 0, 1, &container->tableReport);
+        EmbedFreeBlock(planted);
+        container->inTable = container->tableReport.status != EMBED_NO_HEADER &&
+                             container->tableReport.status != EMBED_BAD_HEADER;
+    }
+    FileClose(file, &err);
     if (body) {
         container->intact = 1;
         container->body.assign(body, length);

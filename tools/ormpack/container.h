@@ -13,11 +13,16 @@
 #include "embed.h"
 
 typedef struct OpContainer {
-    EmbedReadReport report;  /* what the reader found, at the end it tried last */
+    EmbedReadReport report;  /* what the reader found; report.tableOffset and
+                                tableSize name a signed file's certificate table */
     int present;             /* a header with magic and version ends the file
-                                (or precedes the certificate table) */
+                                (or, signed, precedes the certificate table) */
     int intact;              /* the reader gave the body back */
     std::string body;        /* the plain body, when intact */
+    /* Signed files: a container that ends the file inside the certificate
+     * table, which the signature does not cover and the shell never reads. */
+    int inTable;
+    EmbedReadReport tableReport;
 } OpContainer;
 
 /* Reads the container of the file at path as the shell would. Returns 1
