@@ -13,6 +13,7 @@
 #define PE_FILE_HEADER_SIZE    20
 #define PE_OPT_MAGIC_PE32      0x10B
 #define PE_OPT_MAGIC_PE32PLUS  0x20B
+#define PE_OPT_OFF_HEADERS     60   /* SizeOfHeaders, PE32 and PE32+ */
 #define PE_OPT_OFF_CHECKSUM    64
 #define PE_OPT32_OFF_DIRCOUNT  92   /* NumberOfRvaAndSizes, PE32 */
 #define PE_OPT64_OFF_DIRCOUNT  108  /* NumberOfRvaAndSizes, PE32+ */
@@ -69,6 +70,7 @@ int PeParseHeaders(const uint8_t *head, uint32_t headLength, uint32_t fileSize, 
     image->machine = LeGet16(head + nt + 4);
     image->sectionCount = LeGet16(head + nt + 4 + 2);
     image->checksumOffset = (uint32_t)(opt + PE_OPT_OFF_CHECKSUM);
+    image->headersSize = LeGet32(head + opt + PE_OPT_OFF_HEADERS);
     image->directoryOffset = (uint32_t)dirOffset;
     image->directoryCount = (uint32_t)entries;
     /* opt + optSize stays below 2^32 + 2^16; PeGetSection checks it against the head. */
@@ -135,6 +137,36 @@ int PeGetCertificateTable(const PeImage *image, uint32_t *offset, uint32_t *size
         return 0;
     }
     return 1;
+}
+
+int PeCheckExtents(const PeImage *image, PeExtentFault *fault)
+{
+    uint64_t tableEnd = (uint64_t)image->sectionTableOffset +
+                        (uint64_t)image->sectionCount * PE_SECTION_HEADER_SIZE;
+    PeSection section;
+    uint32_t i;
+
+    memset(fault, 0, sizeof *fault);
+    if (image->headersSize > image->fileSize) {
+        fault->part = PE_EXTENT_HEADERS;
+        fault->end = image->headersSize;
+        return fault->part;
+    }
+    if (tableEnd > image->headLength) {
+        fault->part = PE_EXTENT_SECTION_TABLE;
+        fault->end = tableEnd;
+        return fault->part;
+    }
+    for (i = 0; i < image->sectionCount && PeGetSection(image, i, &section); i++) {
+        /* A section without raw data (.bss) has nothing in the file. */
+        if (section.rawSize != 0 && !InRange(section.rawOffset, section.rawSize, image->fileSize)) {
+            fault->part = PE_EXTENT_SECTION;
+            memcpy(fault->name, section.name, sizeof fault->name);
+            fault->end = (uint64_t)section.rawOffset + section.rawSize;
+            return fault->part;
+        }
+    }
+    return PE_EXTENT_OK;
 }
 
 /* Byte i of the file as the checksum sees it: the CheckSum field reads as 0. */

@@ -606,3 +606,49 @@ TEST_F(OrmpackTest, ContainerPlantedInASignedShellIsIgnored)
 }
 
 }  // namespace
+
+namespace {
+
+/* A shell cut short after its record: Windows refuses to start it (error
+ * 193), so build refuses it and inspect reports it (exit code 1). */
+TEST_F(OrmpackTest, ShellCutShortIsRefused)
+{
+    Bytes whole = synth::MakePeWithTail();
+    std::string complete = Path("complete.exe"), out = Path("out.exe");
+    ASSERT_TRUE(synth::WriteFile(complete, whole));
+    ToolRun r = Pack({"build", complete, "-o", out, "--program", "P.EXE"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Pack({"inspect", out, "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"complete\": true, \"cut\": null"), std::string::npos) << r.out;
+    unlink(out.c_str());
+
+    std::string cut = Path("cut.exe");
+    std::vector<std::string> before;
+    for (uint32_t size = synth::kFileSize; size < synth::kTailSectionEnd; size += 0x200) {
+        for (uint32_t at : {size, size + 0xFF}) {
+            ASSERT_TRUE(synth::WriteFile(cut, Bytes(whole.begin(), whole.begin() + at)));
+            if (before.empty())
+                before = List();
+            std::string why = "is cut short: section .rsrc ends at file offset " +
+                              std::to_string(synth::kTailSectionEnd) + ", past the end of the file (" +
+                              std::to_string(at) + " bytes); Windows would refuse to start it";
+            r = Pack({"build", cut, "-o", out, "--program", "P.EXE"});
+            EXPECT_EQ(r.exitCode, 1) << at;
+            EXPECT_NE(r.err.find("'" + cut + "' " + why), std::string::npos) << at << ": " << r.err;
+            EXPECT_EQ(List(), before) << at << ": nothing written";
+
+            r = Pack({"inspect", cut});
+            EXPECT_EQ(r.exitCode, 1) << at;
+            EXPECT_NE(r.out.find("settings record:  valid"), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find("image:            CUT SHORT, Windows will not start it: section .rsrc"),
+                      std::string::npos) << r.out;
+            EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+            r = Pack({"inspect", cut, "--json"});
+            EXPECT_EQ(r.exitCode, 1) << at;
+            EXPECT_NE(r.out.find("\"complete\": false, \"cut\": \"section .rsrc ends at"), std::string::npos) << r.out;
+        }
+    }
+}
+
+}  // namespace

@@ -106,6 +106,18 @@ inline std::vector<uint8_t> MakePe(bool withRecord = true)
     return b;
 }
 
+/* MakePe with a third section, ".rsrc", after ".ormset" (raw 0x1400 to
+ * 0x1C00), as the real shell has sections after its record. */
+constexpr uint32_t kTailSectionEnd = kFileSize + 0x800;
+inline std::vector<uint8_t> MakePeWithTail()
+{
+    std::vector<uint8_t> b = MakePe();
+    Put16(b, kNtOffset + 6, 3);
+    PutSection(b, 2, ".rsrc", 0x3000, kFileSize, kTailSectionEnd - kFileSize);
+    b.resize(kTailSectionEnd, 0x3C);
+    return b;
+}
+
 /* Points data directory entry 4 (certificate table) at a file range. */
 inline void SetCertificateTable(std::vector<uint8_t> &b, uint32_t offset, uint32_t size)
 {

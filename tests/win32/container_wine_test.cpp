@@ -211,4 +211,21 @@ TEST_F(ContainerWine, SignedShellIgnoresAContainerPlantedInItsCertificateTable)
     IniClose(ini);
 }
 
+/* The real shell cut short after its record (in its resources, or its last
+ * byte): Windows would refuse to start it, and ormpack.exe refuses to
+ * package it. */
+TEST_F(ContainerWine, BuildRefusesTheShellCutShort)
+{
+    const std::string whole = RigReadFile("ORMGEN32.EXE");
+    ASSERT_GT(whole.size(), 0x1000u);
+    for (size_t size : {whole.size() - 1, whole.size() - 0x1000}) {
+        ASSERT_TRUE(RigWriteFile(Work("cut.exe"), whole.substr(0, size)));
+        DeleteFileA(Work("cut_out.exe").c_str());
+        EXPECT_EQ(RunToEnd("ormpack.exe build " + Work("cut.exe") + " -o " + Work("cut_out.exe") +
+                           " --program $SHELLDIR\\probe.exe"),
+                  1u) << size;
+        EXPECT_FALSE(Exists(Work("cut_out.exe"))) << size;
+    }
+}
+
 }  // namespace

@@ -215,6 +215,9 @@ int OpBuild(int argc, char **argv)
     if (shell.isSigned)
         return OpFail("'%s' is signed; package the unsigned shell first, then sign the result",
                       input);
+    if (shell.extent.part != PE_EXTENT_OK)
+        return OpFail("'%s' is cut short: %s; Windows would refuse to start it", input,
+                      OpDescribeCut(&shell).c_str());
 
     if (PsBuild(&record, &fields) != 0)
         return OpFail("program path does not fit in the record");

@@ -290,14 +290,25 @@ int OpInspect(int argc, char **argv)
     ReadRecord(bytes, &shell, &record);
     if (!ReadConfig(path, &config))
         return OP_EXIT_FAILED;
+    std::string cut = OpDescribeCut(&shell);
     if (json) {
         PrintJson(path, &shell, &record);
         printf(", \"config\": ");
         PrintConfigJson(&config, configText);
+        printf(", \"complete\": %s, \"cut\": ", cut.empty() ? "true" : "false");
+        if (cut.empty())
+            printf("null");
+        else
+            OpJsonString(stdout, cut.c_str(), cut.size());
         printf("}\n");
     } else {
         PrintText(path, &shell, &record);
+        if (!cut.empty())
+            printf("image:            CUT SHORT, Windows will not start it: %s\n", cut.c_str());
         PrintConfigText(&config, configText);
     }
+    /* A file cut short is no shell that can run, whatever its record says. */
+    if (!cut.empty())
+        return OpFail("'%s' is cut short: %s; Windows would refuse to start it", path, cut.c_str());
     return OP_EXIT_OK;
 }
