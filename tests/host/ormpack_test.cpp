@@ -217,6 +217,11 @@ TEST_F(OrmpackTest, Refusals)
     WriteText("early.ini", "x=1\n[A]\n");
     WriteText("big.ini", "[A]\n" + std::string(EMBED_MAX_BODY - 3, ';'));
     WriteText("a-name-of-thirty-three-characters", "[A]\n");
+    WriteText("long.ini", "[A]\r\nok=1\r\nk=\"" + std::string(250, 'v') + "\" ; the comment is cut\r\n");
+    WriteText("nul.ini", std::string("[A]\nk=\"a\0 hidden=1\"\n", 20));
+    WriteText("bom8.ini", "\xEF\xBB\xBF[A]\r\nk=v\r\n");
+    WriteText("bom16.ini", std::string("\xFF\xFE[\0A\0]\0\r\0\n\0", 12));
+    WriteText("utf16.ini", std::string("[\0A\0]\0\r\0\n\0", 10));
     std::string p80(80, 'P');
     const Refusal refusals[] = {
         {"no -o", {"build", "@", "--program", "x.exe"}, 2, "missing -o"},
@@ -245,6 +250,18 @@ TEST_F(OrmpackTest, Refusals)
          "early.ini:1: malformed line"},
         {"body over 65535 bytes", {"build", "@", "-o", "#", "--program", "x", "--config", "%big.ini"}, 1,
          "at most 65535"},
+        {"line over 255 characters", {"build", "@", "-o", "#", "--program", "x", "--config", "%long.ini"}, 1,
+         "long.ini:3: the line is 275 characters long; the shell reads at most 255 characters of a line"},
+        {"NUL byte", {"build", "@", "-o", "#", "--program", "x", "--config", "%nul.ini"}, 1,
+         "nul.ini:2: a NUL byte at column 5; the shell ends the line there"},
+        {"UTF-8 byte-order mark", {"build", "@", "-o", "#", "--program", "x", "--config", "%bom8.ini"}, 1,
+         "bom8.ini' starts with a UTF-8 byte-order mark (EF BB BF), which the shell would read as part of "
+         "line 1; save the file without the mark"},
+        {"UTF-16 with a mark", {"build", "@", "-o", "#", "--program", "x", "--config", "%bom16.ini"}, 1,
+         "bom16.ini' is UTF-16 text (it starts with the byte-order mark FF FE); the shell reads single-byte "
+         "text: save the file as ANSI"},
+        {"UTF-16 without a mark", {"build", "@", "-o", "#", "--program", "x", "--config", "%utf16.ini"}, 1,
+         "utf16.ini' looks like UTF-16 text (it starts with 5B 00)"},
         {"config name over 32 characters",
          {"build", "@", "-o", "#", "--program", "x", "--config", "%a-name-of-thirty-three-characters"}, 1,
          "longer than 32 characters"},
@@ -286,6 +303,22 @@ TEST_F(OrmpackTest, HelpAndUsage)
 }
 
 const char kConfig[] = "; product settings\r\n[Product]\r\nName = \"Ormsted Test\"\r\nLevel(2)=7\r\n";
+
+/* The longest line the shell reads whole: 255 characters, value and
+ * comment intact. */
+TEST_F(OrmpackTest, LineOf255CharactersIsPackaged)
+{
+    std::string value(255 - 13, 'v'), line = "k=\"" + value + "\" ; note89";
+    ASSERT_EQ(line.size(), 255u);
+    std::string ini = WriteText("edge.ini", "[A]\r\n" + line + "\r\n"), out = Path("out.exe");
+    ToolRun r = Pack({"build", shell_, "-o", out, "--program", "P.EXE", "--config", ini});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    IniFile *loaded = EmbedLoadIni(out.c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(std::string(IniGetValue(loaded, "A", "k", nullptr)), value);
+    EXPECT_STREQ(loaded->firstSection->firstKeyword->comment, " note89");
+    IniClose(loaded);
+}
 
 TEST_F(OrmpackTest, PackagesConfigurationText)
 {
@@ -389,7 +422,12 @@ TEST_F(OrmpackTest, DamagedContainer)
 
 TEST_F(OrmpackTest, LargestBodyAndEmptyBody)
 {
-    std::string big = "[A]\n" + std::string(EMBED_MAX_BODY - 4, ';');
+    /* Comment lines of 100 characters up to exactly 65535 bytes. */
+    std::string big = "[A]\n";
+    while (big.size() + 101 <= EMBED_MAX_BODY)
+        big += std::string(100, ';') + "\n";
+    big += std::string(EMBED_MAX_BODY - big.size(), ';');
+    ASSERT_EQ(big.size(), EMBED_MAX_BODY);
     std::string ini = WriteText("big.ini", big), out = Path("out.exe");
     ToolRun r = Pack({"build", shell_, "-o", out, "--program", "P.EXE", "--config", ini});
     ASSERT_EQ(r.exitCode, 0) << r.err;

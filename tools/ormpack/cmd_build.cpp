@@ -65,19 +65,54 @@ static uint32_t StorageParamFor(const char *path, uint32_t flags, uint32_t mask)
     return hash;
 }
 
-/* Reads and checks the configuration text: at most 65535 bytes, and text
- * that the shell's parser accepts. Returns 1, or 0 after printing the error
- * (naming the first line the parser refuses). */
+/* Refuses text that is not single-byte text: the shell reads bytes in the
+ * ANSI code page. Returns 1, or 0 after printing what the file starts
+ * with and what to do. */
+static int CheckEncoding(const char *path, const std::vector<uint8_t> &t)
+{
+    if (t.size() >= 3 && t[0] == 0xEF && t[1] == 0xBB && t[2] == 0xBF)
+        return OpFail("'%s' starts with a UTF-8 byte-order mark (EF BB BF), which the shell would "
+                      "read as part of line 1; save the file without the mark", path), 0;
+    if (t.size() >= 2 && ((t[0] == 0xFF && t[1] == 0xFE) || (t[0] == 0xFE && t[1] == 0xFF)))
+        return OpFail("'%s' is UTF-16 text (it starts with the byte-order mark %02X %02X); the shell "
+                      "reads single-byte text: save the file as ANSI", path, t[0], t[1]), 0;
+    /* UTF-16 without a mark: ASCII characters with a zero byte beside each. */
+    if (t.size() >= 2 && (t[0] == 0) != (t[1] == 0))
+        return OpFail("'%s' looks like UTF-16 text (it starts with %02X %02X); the shell reads "
+                      "single-byte text: save the file as ANSI", path, t[0], t[1]), 0;
+    return 1;
+}
+
+/* Reads and checks the configuration text: at most 65535 bytes, single-byte
+ * text whose every line the shell reads whole (no NUL byte, at most 255
+ * characters) and that the shell's parser accepts. Returns 1, or 0 after
+ * printing the error (naming the first line that fails, as FILE:N). */
 static int LoadConfigText(const char *path, std::vector<uint8_t> *text)
 {
-    uint32_t result, line;
+    uint32_t result, line, unreadable, column;
+    OpLineFault fault;
 
     if (!OpReadFile(path, text))
         return 0;
     if (text->size() > EMBED_MAX_BODY)
         return OpFail("'%s' is %u bytes long; configuration text holds at most %u", path,
                       (unsigned)text->size(), EMBED_MAX_BODY), 0;
+    if (!CheckEncoding(path, *text))
+        return 0;
     line = OpFirstMalformedLine((const char *)text->data(), (uint32_t)text->size(), &result);
+    unreadable = OpFirstUnreadableLine((const char *)text->data(), (uint32_t)text->size(), &fault,
+                                       &column);
+    /* The earlier line is named first; on one line the cause found here is
+     * the one that made the parser fail. */
+    if (unreadable && (!line || unreadable <= line)) {
+        if (fault == OP_LINE_NUL)
+            return OpFail("%s:%u: a NUL byte at column %u; the shell ends the line there and reads "
+                          "what follows as a line of its own: remove it", path, unreadable,
+                          column), 0;
+        return OpFail("%s:%u: the line is %u characters long; the shell reads at most %u characters "
+                      "of a line and would cut the rest", path, unreadable, column,
+                      (unsigned)INI_LINE_MAX), 0;
+    }
     if (line) {
         std::string bad = OpLineText((const char *)text->data(), (uint32_t)text->size(), line);
         if (bad.size() > 60)

@@ -127,6 +127,34 @@ uint32_t OpFirstMalformedLine(const char *text, uint32_t length, uint32_t *resul
     return (uint32_t)low + 1;
 }
 
+uint32_t OpFirstUnreadableLine(const char *text, uint32_t length, OpLineFault *fault,
+                               uint32_t *column)
+{
+    std::vector<uint32_t> ends = LineEnds(text, length);
+    uint32_t start = 0;
+
+    *fault = OP_LINE_OK;
+    *column = 0;
+    for (size_t i = 0; i < ends.size(); i++) {
+        uint32_t end = ends[i];
+        while (end > start && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+            end--;
+        const char *nul = (const char *)memchr(text + start, 0, end - start);
+        if (nul) {
+            *fault = OP_LINE_NUL;
+            *column = (uint32_t)(nul - (text + start)) + 1;
+            return (uint32_t)i + 1;
+        }
+        if (end - start > INI_LINE_MAX) {
+            *fault = OP_LINE_TOO_LONG;
+            *column = end - start;
+            return (uint32_t)i + 1;
+        }
+        start = ends[i];
+    }
+    return 0;
+}
+
 std::string OpLineText(const char *text, uint32_t length, uint32_t number)
 {
     std::vector<uint32_t> ends = LineEnds(text, length);

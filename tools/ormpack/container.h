@@ -38,6 +38,20 @@ const char *OpEmbedStatusName(EmbedStatus status);
  * the whole text. Lines end at LF, CR LF or a lone CR. */
 uint32_t OpFirstMalformedLine(const char *text, uint32_t length, uint32_t *result /* OUT */);
 
+/* Why the shell would not read a line as it is written. */
+typedef enum OpLineFault {
+    OP_LINE_OK = 0,
+    OP_LINE_NUL,        /* a NUL byte, which ends a line for the shell */
+    OP_LINE_TOO_LONG    /* more than 255 characters; the shell cuts the rest */
+} OpLineFault;
+
+/* The 1-based number of the first line that holds a NUL byte or is longer
+ * than 255 characters, or 0 when there is none. `column` gets the NUL's
+ * 1-based column or the line's length. Lines end as for
+ * OpFirstMalformedLine. */
+uint32_t OpFirstUnreadableLine(const char *text, uint32_t length, OpLineFault *fault /* OUT */,
+                               uint32_t *column /* OUT */);
+
 /* The text of line `number` (1-based), without its line end. */
 std::string OpLineText(const char *text, uint32_t length, uint32_t number);
 
