@@ -410,9 +410,10 @@ TEST_F(OrmpackTest, DamagedContainer)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("damaged (stored-crc-mismatch)"), std::string::npos) << r.err;
 
-    /* Header copies that disagree: a new build will not guess where it starts. */
+    /* A first copy whose magic is broken, so the copies disagree: nothing
+     * says where the container starts, and a new build will not guess. */
     b = synth::ReadFile(out);
-    b[b.size() - EMBED_HEADER_SIZE + 20] ^= 1;
+    b[b.size() - EMBED_CONTAINER_SIZE(strlen(kConfig))] ^= 1;
     ASSERT_TRUE(synth::WriteFile(damaged, b));
     r = Pack({"build", damaged, "-o", Path("re.exe"), "--program", "P.EXE", "--config", ini});
     EXPECT_EQ(r.exitCode, 1);
@@ -685,6 +686,87 @@ TEST_F(OrmpackTest, ShellCutShortIsRefused)
             r = Pack({"inspect", cut, "--json"});
             EXPECT_EQ(r.exitCode, 1) << at;
             EXPECT_NE(r.out.find("\"complete\": false, \"cut\": \"section .rsrc ends at"), std::string::npos) << r.out;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+/* A container damaged at its tail (its last copy broken, or the file cut
+ * inside it) is invisible to the reader, which starts from the end. Its
+ * remains are found where ormpack put them, reported by inspect and
+ * extract, and removed by build --config / --no-config instead of having a
+ * new container stacked behind them. */
+TEST_F(OrmpackTest, RemainsOfAContainerDamagedAtItsTail)
+{
+    std::string first = WriteText("first.ini", kConfig), second = WriteText("second.ini", "[B]\nk=v\n");
+    std::string packaged = Path("packaged.exe"), direct = Path("direct.exe"), bare = Path("bare.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", packaged, "--program", "P.EXE", "--config", first}).exitCode, 0);
+    ASSERT_EQ(Pack({"build", shell_, "-o", direct, "--program", "Q.EXE", "--config", second}).exitCode, 0);
+    ASSERT_EQ(Pack({"build", shell_, "-o", bare, "--program", "Q.EXE"}).exitCode, 0);
+    const Bytes good = synth::ReadFile(packaged);
+    const uint32_t start = (uint32_t)(good.size() - EMBED_CONTAINER_SIZE(strlen(kConfig)));
+    struct Case {
+        const char *name;
+        void (*damage)(Bytes &b, uint32_t start);
+    } cases[] = {
+        {"last copy's magic", [](Bytes &b, uint32_t) { b[b.size() - EMBED_HEADER_SIZE] ^= 1; }},
+        {"last copy's version", [](Bytes &b, uint32_t) { b[b.size() - EMBED_HEADER_SIZE + 4] = 1; }},
+        {"cut inside the last copy", [](Bytes &b, uint32_t) { b.resize(b.size() - 30); }},
+        {"cut inside the body", [](Bytes &b, uint32_t s) { b.resize(s + EMBED_HEADER_SIZE + 10); }},
+        {"cut inside the first copy", [](Bytes &b, uint32_t s) { b.resize(s + 40); }},
+        {"copies differ", [](Bytes &b, uint32_t) { b[b.size() - EMBED_HEADER_SIZE + 20] ^= 1; }},
+        {"a container stacked behind the remains (as ormpack stacked them)",
+         [](Bytes &b, uint32_t) {
+             b[b.size() - EMBED_HEADER_SIZE] ^= 1;
+             const std::string text = "[Stacked]\nk=1\n";
+             while ((b.size() + EMBED_CONTAINER_SIZE(text.size())) % 8)
+                 b.push_back(0);
+             size_t at = b.size();
+             b.resize(at + EMBED_CONTAINER_SIZE(text.size()));
+             EmbedBuildContainer((const uint8_t *)text.data(), (uint32_t)text.size(), (uint32_t)at, "s.ini", 7,
+                                 &b[at]);
+         }},
+    };
+    std::string damaged = Path("damaged.exe"), re = Path("re.exe"), none = Path("none.exe"), kept = Path("kept.exe");
+    for (const Case &c : cases) {
+        Bytes b = good;
+        c.damage(b, start);
+        ASSERT_TRUE(synth::WriteFile(damaged, b));
+        bool stacked = b.size() > good.size();
+
+        ToolRun r = Pack({"inspect", damaged, "--json"});
+        EXPECT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.out.find(std::string("\"config\": {\"present\": true, \"intact\": ") +
+                             (stacked ? "true" : "false")),
+                  std::string::npos) << c.name << ": " << r.out;
+        EXPECT_NE(r.out.find("\"remainsStart\": " + std::to_string(start)), std::string::npos)
+            << c.name << ": " << r.out;
+        r = Pack({"inspect", damaged});
+        EXPECT_NE(r.out.find("  remains:        file offsets " + std::to_string(start) + " to "), std::string::npos)
+            << c.name << ": " << r.out;
+        if (!stacked) {
+            EXPECT_NE(r.out.find("configuration:    DAMAGED, the shell finds none"), std::string::npos) << r.out;
+            r = Pack({"extract", damaged, "-o", Path("x.ini")});
+            EXPECT_EQ(r.exitCode, 1) << c.name;
+            EXPECT_NE(r.err.find("is damaged"), std::string::npos) << c.name << ": " << r.err;
+        }
+
+        r = Pack({"build", damaged, "-o", re, "--program", "Q.EXE", "--config", second});
+        ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.err.find("warning: removed "), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(synth::ReadFile(re), synth::ReadFile(direct)) << c.name << ": replaced, not stacked";
+        r = Pack({"build", damaged, "-o", none, "--program", "Q.EXE", "--no-config"});
+        ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(synth::ReadFile(none), synth::ReadFile(bare)) << c.name << ": removed";
+        if (!stacked) {
+            r = Pack({"build", damaged, "-o", kept, "--program", "Q.EXE"});
+            ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+            EXPECT_NE(r.err.find("carries a damaged configuration container (file offsets " + std::to_string(start)),
+                      std::string::npos) << c.name << ": " << r.err;
+            EXPECT_EQ(synth::ReadFile(kept).size(), b.size()) << c.name << ": kept as it is";
         }
     }
 }

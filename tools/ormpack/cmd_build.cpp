@@ -136,24 +136,54 @@ static const char *BaseName(const char *path)
     return base;
 }
 
-/* Cuts the container an input already carries, with the zero padding that
- * ormpack put before it, so that a new one replaces it. Returns 1, or 0
- * after printing why the input cannot be repackaged. */
+/* Where the container an input carries starts, for replacing or removing
+ * it: where ormpack put it (right after the image, OpFindContainerStart),
+ * which also finds the remains of a container damaged at its tail and
+ * remains stacked before a later container; else where the reader located
+ * it at the end of the file. Returns 1 with *start (0 when the input
+ * carries none), or 0 after printing why the input cannot be repackaged. */
+static int FindOldContainer(const char *input, const OpShellFile *shell,
+                            const std::vector<uint8_t> &bytes, OpContainer *old, uint32_t *start)
+{
+    *start = 0;
+    if (!OpReadContainer(input, old))
+        return 0;
+    if (OpFindContainerStart(bytes, shell->imageEnd, start))
+        return 1;
+    if (!old->present)
+        return 1;
+    /* Present but not where ormpack puts it: only a container the reader
+     * located (both copies agree) says where it starts. */
+    if (old->report.end != bytes.size())
+        return OpFail("'%s' carries a damaged configuration container (%s); package the "
+                      "unpackaged shell instead", input, OpEmbedStatusName(old->report.status)), 0;
+    if (old->report.start < shell->imageEnd)
+        return OpFail("'%s' carries a configuration container that overlaps its program image; "
+                      "package the unpackaged shell instead", input), 0;
+    *start = old->report.start;
+    return 1;
+}
+
+/* Cuts the container an input carries, with the zero padding that ormpack
+ * put before it, so that a new one replaces it or none is left. The
+ * remains of a damaged container go too, and the run says so. Returns 1,
+ * or 0 after printing why the input cannot be repackaged. */
 static int CutOldContainer(const char *input, const OpShellFile *shell,
                            std::vector<uint8_t> *bytes)
 {
     OpContainer old;
     uint32_t start, padding = 0;
 
-    if (!OpReadContainer(input, &old))
+    if (!FindOldContainer(input, shell, *bytes, &old, &start))
         return 0;
-    if (!old.present)
+    if (!start)
         return 1;
-    if (old.report.end != bytes->size() || old.report.status == EMBED_BAD_RANGE ||
-        old.report.status == EMBED_NO_SECOND_COPY || old.report.status == EMBED_COPIES_DIFFER)
-        return OpFail("'%s' carries a damaged configuration container (%s); package the "
-                      "unpackaged shell instead", input, OpEmbedStatusName(old.report.status)), 0;
-    start = old.report.start;
+    if (!old.intact)
+        OpWarn("removed a damaged configuration container (file offsets %u to %u, %s)", start,
+               (unsigned)bytes->size(), OpEmbedStatusName(old.report.status));
+    else if (old.report.start != start)
+        OpWarn("removed the remains of a damaged configuration container (file offsets %u to "
+               "%u) before the intact one", start, old.report.start);
     while (padding < 7 && start > shell->imageEnd && (*bytes)[start - 1] == 0) {
         start--;
         padding++;
@@ -265,6 +295,17 @@ int OpBuild(int argc, char **argv)
      * as it is: it lies after the image and the record is inside it. */
     if ((config || noConfig) && !CutOldContainer(input, &shell, &bytes))
         return OP_EXIT_FAILED;
+    if (!config && !noConfig) {
+        OpContainer old;
+        uint32_t start;
+        if (!FindOldContainer(input, &shell, bytes, &old, &start))
+            return OP_EXIT_FAILED;
+        if (start && !old.intact)
+            OpWarn("'%s' carries a damaged configuration container (file offsets %u to %u, %s), "
+                   "kept as it is: the shell finds no configuration text in it; --config "
+                   "replaces it, --no-config removes it", input, start, (unsigned)bytes.size(),
+                   OpEmbedStatusName(old.report.status));
+    }
     if (config && !AppendContainer(&bytes, text, configName))
         return OP_EXIT_FAILED;
 

@@ -100,12 +100,27 @@ typedef struct ConfigReport {
     OpContainer container;
     uint32_t parserResult;    /* IniOpenText on the body, when intact */
     uint32_t malformedLine;   /* first line it refuses, or 0 */
+    int remains;              /* a container of ours starts right after the image */
+    uint32_t remainsStart;    /* but is not what the reader found: its remains */
+    uint32_t remainsEnd;
 } ConfigReport;
 
-static int ReadConfig(const char *path, ConfigReport *report)
+static int ReadConfig(const char *path, const std::vector<uint8_t> &bytes, const OpShellFile *shell,
+                      ConfigReport *report)
 {
+    const OpContainer *c = &report->container;
+    uint32_t start;
+
     if (!OpReadContainer(path, &report->container))
         return 0;
+    /* A container ormpack put after the image that the reader, starting
+     * from the end, does not find (or finds later on, stacked behind). */
+    report->remains = OpFindContainerStart(bytes, shell->imageEnd, &start) &&
+                      !(c->intact && c->report.start == start);
+    report->remainsStart = report->remains ? start : 0;
+    report->remainsEnd = c->report.tableSize ? c->report.tableOffset : (uint32_t)bytes.size();
+    if (report->remains && c->intact)
+        report->remainsEnd = c->report.start;
     report->parserResult = INI_OK;
     report->malformedLine = 0;
     if (report->container.intact)
@@ -133,12 +148,21 @@ static void PrintConfigText(const ConfigReport *config, int withText)
     const EmbedHeaderFields *h = &c->report.header;
     EmbedStatus status = c->report.status;
 
-    if (!c->present) {
+    if (!c->present && !config->remains) {
         printf("configuration:    none\n");
         PrintTableText(c);
         return;
     }
     printf("configuration:    %s\n", c->intact ? "present" : "DAMAGED, the shell finds none");
+    if (config->remains)
+        printf("  remains:        file offsets %u to %u: a container %s\n", config->remainsStart,
+               config->remainsEnd,
+               c->intact ? "damaged and stacked before this one"
+                         : "whose copy at the end is missing or broken");
+    if (!c->present) {
+        PrintTableText(c);
+        return;
+    }
     printf("  name:           \"%s\"\n", h->name);
     printf("  length:         %u bytes\n", h->length);
     if (c->report.end)
@@ -179,8 +203,11 @@ static void PrintConfigJson(const ConfigReport *config, int withText)
     EmbedStatus status = c->report.status;
     int crcsKnown = status == EMBED_OK || status == EMBED_STORED_CRC || status == EMBED_PLAIN_CRC;
 
-    printf("{\"present\": %s, \"intact\": %s, \"status\": \"%s\"", c->present ? "true" : "false",
-           c->intact ? "true" : "false", OpEmbedStatusName(status));
+    printf("{\"present\": %s, \"intact\": %s, \"status\": \"%s\"",
+           c->present || config->remains ? "true" : "false", c->intact ? "true" : "false",
+           OpEmbedStatusName(status));
+    if (config->remains)
+        printf(", \"remainsStart\": %u, \"remainsEnd\": %u", config->remainsStart, config->remainsEnd);
     printf(", \"location\": \"%s\", \"coveredBySignature\": %s, \"inCertificateTable\": ",
            c->report.tableSize ? "before-certificate-table" : "end-of-file",
            c->report.tableSize && c->present ? "true" : "false");
@@ -288,7 +315,7 @@ int OpInspect(int argc, char **argv)
     if (!OpReadFile(path, &bytes) || !OpOpenShell(path, bytes, &shell))
         return OP_EXIT_FAILED;
     ReadRecord(bytes, &shell, &record);
-    if (!ReadConfig(path, &config))
+    if (!ReadConfig(path, bytes, &shell, &config))
         return OP_EXIT_FAILED;
     std::string cut = OpDescribeCut(&shell);
     if (json) {

@@ -41,6 +41,17 @@ int OpFail(const char *format, ...)
     return OP_EXIT_FAILED;
 }
 
+void OpWarn(const char *format, ...)
+{
+    va_list args;
+
+    fprintf(stderr, "ormpack%s%s: warning: ", *g_commandName ? " " : "", g_commandName);
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    fputc('\n', stderr);
+}
+
 int OpUsageError(const char *format, ...)
 {
     va_list args;

@@ -74,6 +74,22 @@ int OpReadContainer(const char *path, OpContainer *container)
     return 1;
 }
 
+int OpFindContainerStart(const std::vector<uint8_t> &bytes, uint32_t imageEnd, uint32_t *start)
+{
+    uint64_t p;
+
+    for (p = imageEnd; p <= (uint64_t)imageEnd + 7 && p + EMBED_PROTECTED_FROM <= bytes.size(); p++) {
+        if (memcmp(&bytes[p], EMBED_MAGIC, sizeof EMBED_MAGIC) == 0 &&
+            bytes[p + EMBED_OFF_VERSION] == EMBED_VERSION && bytes[p + EMBED_OFF_VERSION + 1] == 0) {
+            *start = (uint32_t)p;
+            return 1;
+        }
+        if (bytes[p] != 0)
+            break;
+    }
+    return 0;
+}
+
 static uint32_t Parse(const char *text, uint32_t length)
 {
     IniFile *ini = NULL;

@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "embed.h"
 
@@ -29,6 +30,15 @@ typedef struct OpContainer {
  * (whether or not there is a container), or 0 after printing why the file
  * cannot be read. */
 int OpReadContainer(const char *path, OpContainer *container /* OUT */);
+
+/* Where ormpack put a container: its first header copy (magic and version,
+ * which are stored plain) right after the image, behind at most 7 zero
+ * bytes of padding. Returns 1 and its file offset, or 0. This finds the
+ * remains of a container damaged at its tail too (its last copy broken or
+ * the file cut inside it), which the reader, starting from the end, cannot
+ * see. */
+int OpFindContainerStart(const std::vector<uint8_t> &bytes, uint32_t imageEnd,
+                         uint32_t *start /* OUT */);
 
 /* A short name for a reader status ("ok", "copies-differ", ...). */
 const char *OpEmbedStatusName(EmbedStatus status);

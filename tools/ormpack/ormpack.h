@@ -53,6 +53,9 @@ void OpSetCommandName(const char *name);
 /* Prints "ormpack CMD: message" on stderr; returns OP_EXIT_FAILED. */
 int OpFail(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+/* Prints "ormpack CMD: warning: message" on stderr; the run goes on. */
+void OpWarn(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
 /* Prints "ormpack CMD: message (see 'ormpack CMD --help')" on stderr;
  * returns OP_EXIT_USAGE. */
 int OpUsageError(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -25,11 +25,20 @@ int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile
                       PS_SECTION_NAME), 0;
     shell->recordOffset = section.rawOffset;
     PeCheckExtents(&shell->pe, &shell->extent);
-    for (uint32_t i = 0; PeGetSection(&shell->pe, i, &section); i++)
-        if (section.rawOffset + (uint64_t)section.rawSize > shell->imageEnd &&
-            section.rawOffset + (uint64_t)section.rawSize <= bytes.size())
-            shell->imageEnd = section.rawOffset + section.rawSize;
+    shell->imageEnd = OpImageEnd(&shell->pe);
     return 1;
+}
+
+uint32_t OpImageEnd(const PeImage *pe)
+{
+    PeSection section;
+    uint32_t end = 0;
+
+    for (uint32_t i = 0; PeGetSection(pe, i, &section); i++)
+        if (section.rawOffset + (uint64_t)section.rawSize > end &&
+            section.rawOffset + (uint64_t)section.rawSize <= pe->fileSize)
+            end = section.rawOffset + section.rawSize;
+    return end;
 }
 
 std::string OpDescribeCut(const OpShellFile *shell)

@@ -28,6 +28,9 @@ typedef struct OpShellFile {
  * 1, or 0 after printing why the file is not a shell. */
 int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile *shell /* OUT */);
 
+/* The end of the last section's raw data that lies inside the file. */
+uint32_t OpImageEnd(const PeImage *pe);
+
 /* Says what of a file cut short lies past its end, e.g. "section .rsrc
  * ends at file offset 61440, past the end of the file (60000 bytes)";
  * empty for a complete file. */
