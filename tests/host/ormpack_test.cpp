@@ -239,6 +239,17 @@ TEST_F(OrmpackTest, Refusals)
         {"config and no-config", {"build", "@", "-o", "#", "--program", "x", "--config", "%bad3.ini", "--no-config"},
          2, "exclude each other"},
         {"program path of 80 characters", {"build", "@", "-o", "#", "--program", p80}, 1, "at most 79"},
+        {"empty program path", {"build", "@", "-o", "#", "--program", ""}, 1, "the program path is empty"},
+        {"double quote in the program path", {"build", "@", "-o", "#", "--program", "$SHELLDIR\\A\"B.EXE"}, 1,
+         "the program path holds a double quote (character 12); the shell puts the path between double quotes"},
+        {"tab in the program path", {"build", "@", "-o", "#", "--program", "C:\\A\tB.EXE"}, 1,
+         "the program path holds a control character (0x09, character 5)"},
+        {"escape in the program path", {"build", "@", "-o", "#", "--program", "C:\\A\x1b[2J.EXE"}, 1,
+         "control character (0x1B, character 5)"},
+        {"program path ending in a backslash", {"build", "@", "-o", "#", "--program", "$SHELLDIR\\"}, 1,
+         "the program path ends in '\\'; it must name the product's executable, not a folder"},
+        {"UTF-8 in the program path", {"build", "@", "-o", "#", "--program", "$SHELLDIR\\caf\xC3\xA9.EXE"}, 1,
+         "the program path holds a byte outside ASCII (0xC3, character 14)"},
         {"missing input", {"build", "%missing.exe", "-o", "#", "--program", "x"}, 1, "cannot open"},
         {"not a PE file", {"build", "%notpe.exe", "-o", "#", "--program", "x"}, 1, "not a PE program file"},
         {"no record", {"build", "%norecord.exe", "-o", "#", "--program", "x"}, 1, "no settings record"},
@@ -768,6 +779,45 @@ TEST_F(OrmpackTest, RemainsOfAContainerDamagedAtItsTail)
                       std::string::npos) << c.name << ": " << r.err;
             EXPECT_EQ(synth::ReadFile(kept).size(), b.size()) << c.name << ": kept as it is";
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+/* A relative program path is packaged, with a warning that the shell would
+ * start whatever file of that name lies in the current folder. */
+TEST_F(OrmpackTest, RelativeProgramPathIsWarnedAbout)
+{
+    std::string out = Path("out.exe");
+    const struct {
+        const char *path;
+        bool warned;
+    } cases[] = {
+        {"PRODUCT.EXE", true},
+        {"bin\\PRODUCT.EXE", true},
+        {"C:PRODUCT.EXE", true},
+        {"$shelldir\\PRODUCT.EXE", true},   /* macros are written in capitals */
+        {"$SHELLDIR\\PRODUCT.EXE", false},
+        {"$WINDIR\\NOTEPAD.EXE", false},
+        {"C:\\Program Files\\Ormsted\\PRODUCT.EXE", false},
+        {"\\\\server\\share\\PRODUCT.EXE", false},
+        {"\\PRODUCT.EXE", false},
+    };
+    for (const auto &c : cases) {
+        ToolRun r = Pack({"build", shell_, "-o", out, "--program", c.path});
+        EXPECT_EQ(r.exitCode, 0) << c.path << ": " << r.err;
+        ProductSettings rec;
+        ASSERT_TRUE(ValidRecord(synth::ReadFile(out), &rec));
+        EXPECT_STREQ((const char *)rec.bytes + PS_OFF_PROGRAM_PATH, c.path);
+        if (c.warned)
+            EXPECT_EQ(r.err, std::string("ormpack build: warning: the program path '") + c.path +
+                                 "' is relative: the shell would start whatever file of that name lies in "
+                                 "the current folder (anyone could place one there); begin it with "
+                                 "$SHELLDIR\\ to name the program beside the shell\n");
+        else
+            EXPECT_EQ(r.err, "") << c.path;
     }
 }
 

@@ -47,6 +47,54 @@ static int ParseKinds(const char *list, uint32_t *mask)
     }
 }
 
+#define MACRO_WINDIR    "$WINDIR\\"
+#define MACRO_SHELLDIR  "$SHELLDIR\\"
+
+/* Refuses a product path that the shell could not start as written.
+ * Returns 1, or 0 after printing why. */
+static int CheckProgramPath(const char *path)
+{
+    size_t length = strlen(path), i;
+
+    if (length == 0)
+        return OpFail("the program path is empty; name the product's executable, e.g. "
+                      "'$SHELLDIR\\PRODUCT.EXE'"), 0;
+    if (length >= PS_PROGRAM_PATH_SIZE)
+        return OpFail("program path is %u characters long; at most %d fit in the record",
+                      (unsigned)length, PS_PROGRAM_PATH_SIZE - 1), 0;
+    for (i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)path[i];
+        if (c == '"')
+            return OpFail("the program path holds a double quote (character %u); the shell puts "
+                          "the path between double quotes on the product's command line, so no "
+                          "path can hold one", (unsigned)i + 1), 0;
+        if (c < 0x20 || c == 0x7F)
+            return OpFail("the program path holds a control character (0x%02X, character %u); no "
+                          "file name can hold one", c, (unsigned)i + 1), 0;
+        if (c >= 0x80)
+            return OpFail("the program path holds a byte outside ASCII (0x%02X, character %u); the "
+                          "record keeps bytes, and the shell reads them in the ANSI code page of "
+                          "the machine it runs on, where they name another file (UTF-8 'e' with "
+                          "an accent is two bytes): use an ASCII name", c, (unsigned)i + 1), 0;
+    }
+    if (path[length - 1] == '\\' || path[length - 1] == '/')
+        return OpFail("the program path ends in '%c'; it must name the product's executable, not "
+                      "a folder", path[length - 1]), 0;
+    return 1;
+}
+
+/* Whether the shell would look for the program from the current folder: a
+ * path without a macro, a drive and root ("C:\\") or a leading '\\'. */
+static int IsRelativeProgramPath(const char *path)
+{
+    if (strncmp(path, MACRO_WINDIR, sizeof MACRO_WINDIR - 1) == 0 ||
+        strncmp(path, MACRO_SHELLDIR, sizeof MACRO_SHELLDIR - 1) == 0)
+        return 0;
+    if (path[0] == '\\' || path[0] == '/')
+        return 0;
+    return !(path[0] && path[1] == ':' && (path[2] == '\\' || path[2] == '/'));
+}
+
 /* The record's storage parameter: derived from what the record holds
  * (FNV-1a), so that the same build twice gives the same file and
  * different products get different keystreams. */
@@ -250,9 +298,8 @@ int OpBuild(int argc, char **argv)
         return OpUsageError("--config-name needs --config");
     if (config && noConfig)
         return OpUsageError("--config and --no-config exclude each other");
-    if (strlen(program) >= PS_PROGRAM_PATH_SIZE)
-        return OpFail("program path is %u characters long; at most %d fit in the record",
-                      (unsigned)strlen(program), PS_PROGRAM_PATH_SIZE - 1);
+    if (!CheckProgramPath(program))
+        return OP_EXIT_FAILED;
 
     memset(&fields, 0, sizeof fields);
     fields.programPath = program;
@@ -315,5 +362,13 @@ int OpBuild(int argc, char **argv)
         LePut32(bytes.data() + checksumOffset,
                 PeComputeChecksum(bytes.data(), (uint32_t)bytes.size(), checksumOffset));
 
-    return OpWriteFileAtomic(output, bytes.data(), bytes.size(), 1) ? OP_EXIT_OK : OP_EXIT_FAILED;
+    if (!OpWriteFileAtomic(output, bytes.data(), bytes.size(), 1))
+        return OP_EXIT_FAILED;
+    /* A relative path makes the shell start whatever program of that name
+     * lies in the current folder, which anyone could have placed there. */
+    if (IsRelativeProgramPath(program))
+        OpWarn("the program path '%s' is relative: the shell would start whatever file of that "
+               "name lies in the current folder (anyone could place one there); begin it with "
+               "%s to name the program beside the shell", program, MACRO_SHELLDIR);
+    return OP_EXIT_OK;
 }

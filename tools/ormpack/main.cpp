@@ -16,7 +16,9 @@ static const OpCommand kCommands[] = {
      "write a copy of the shell with a settings record and optional configuration text",
      "  -o, --output OUT.EXE   file to write (never the input)\n"
      "  --program PATH         product executable, at most 79 characters;\n"
-     "                         may start with $WINDIR\\ or $SHELLDIR\\\n"
+     "                         may start with $WINDIR\\ or $SHELLDIR\\; ASCII,\n"
+     "                         no double quote, not ending in \\ (a path\n"
+     "                         relative to the current folder is warned about)\n"
      "  --wait                 the shell waits until the product has finished\n"
      "  --config-required      the shell refuses to start the product without\n"
      "                         configuration text\n"
