@@ -197,6 +197,55 @@ TEST_F(OrmpackTest, InspectShowsAnInvalidRecord)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"valid\": false"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"programPath\": null"), std::string::npos) << r.out;
+
+    /* A damaged magic, or no record at all in the section: the shell reads
+     * the record there and finds it invalid, and so does inspect. */
+    const struct {
+        const char *name;
+        Bytes file;
+    } cases[] = {
+        {"magic", [] { Bytes m = synth::MakePe(); m[synth::kRecordOffset + 3] ^= 0x10; return m; }()},
+        {"zeros", synth::MakePe(false)},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(synth::WriteFile(damaged, c.file));
+        r = Pack({"inspect", damaged, "--json"});
+        EXPECT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.out.find("\"valid\": false, \"recordOffset\": 1024"), std::string::npos) << c.name << ": " << r.out;
+        r = Pack({"inspect", damaged});
+        EXPECT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.out.find("settings record:  INVALID, at file offset 1024"), std::string::npos) << r.out;
+    }
+}
+
+/* Text from a crafted file reaches the terminal escaped, as in JSON: no
+ * control character of the program path or the container's name gets
+ * through (they could clear the screen or retitle the window). */
+TEST_F(OrmpackTest, InspectEscapesControlCharacters)
+{
+    Bytes b = synth::MakePe();
+    ProductSettingsFields f = synth::DefaultFields();
+    f.programPath = "A\x1b]0;owned\x07\x1b[2J\x9b" "1m.EXE";
+    ProductSettings record;
+    ASSERT_EQ(PsBuild(&record, &f), 0);
+    memcpy(&b[synth::kRecordOffset], record.bytes, PS_RECORD_SIZE);
+    const std::string text = "[A]\nk=v\n";
+    size_t at = b.size();
+    b.resize(at + EMBED_CONTAINER_SIZE(text.size()));
+    ASSERT_EQ(EmbedBuildContainer((const uint8_t *)text.data(), (uint32_t)text.size(), (uint32_t)at,
+                                  "\x1b[31mred\r\n", 5, &b[at]), 1);
+    std::string crafted = Path("crafted.exe");
+    ASSERT_TRUE(synth::WriteFile(crafted, b));
+    ToolRun r = Pack({"inspect", crafted});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (char c : r.out)
+        if ((unsigned char)c < 0x20 && c != '\n')
+            ADD_FAILURE() << "control character " << (int)c << " in: " << r.out;
+        else if ((unsigned char)c >= 0x7F)
+            ADD_FAILURE() << "byte " << (int)(unsigned char)c << " in: " << r.out;
+    EXPECT_NE(r.out.find("  program path:   A\\x1B]0;owned\\x07\\x1B[2J\\x9B1m.EXE\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  name:           \"\\x1B[31mred\\x0D\\x0A\"\n"), std::string::npos) << r.out;
 }
 
 struct Refusal {

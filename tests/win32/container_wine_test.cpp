@@ -44,6 +44,36 @@ DWORD RunToEnd(const std::string &commandLine)
     return code;
 }
 
+/* Runs a command with its standard output going to a file; returns its
+ * exit code. */
+DWORD RunToFile(const std::string &commandLine, const std::string &outPath)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    EXPECT_NE(out, INVALID_HANDLE_VALUE) << outPath;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process;
+    std::string line = commandLine;
+    BOOL started = CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process);
+    CloseHandle(out);
+    EXPECT_TRUE(started) << commandLine;
+    if (!started)
+        return 0xDEADBEEF;
+    DWORD code = 0xDEADBEEF;
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << commandLine;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
 /* Packages ORMGEN32.EXE into the work folder with ormpack.exe, built into
  * the same folder as this test; returns the packaged shell's path. */
 std::string Package(const std::string &name, const std::string &options)
@@ -226,6 +256,19 @@ TEST_F(ContainerWine, BuildRefusesTheShellCutShort)
                   1u) << size;
         EXPECT_FALSE(Exists(Work("cut_out.exe"))) << size;
     }
+}
+
+/* inspect --config-text writes the text exactly as stored: the C
+ * runtime's text mode would write CR CR LF for each CR LF of the text. */
+TEST_F(ContainerWine, InspectWritesTheConfigurationTextExactly)
+{
+    std::string shell = Package("inspect_text.exe", "--program $SHELLDIR\\probe.exe --config container_work\\good.ini");
+    std::string out = Work("inspect.txt");
+    ASSERT_EQ(RunToFile("ormpack.exe inspect " + shell + " --config-text", out), 0u);
+    std::string text = RigReadFile(out);
+    EXPECT_NE(text.find(std::string("----- configuration text -----\r\n") + kGoodIni + "----- end -----\r\n"),
+              std::string::npos) << text;
+    EXPECT_EQ(text.find("\r\r\n"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -324,6 +324,10 @@ int OpBuild(int argc, char **argv)
         return OpFail("output '%s' is the input; write the packaged shell to a new file", output);
     if (!OpOpenShell(input, bytes, &shell))
         return OP_EXIT_FAILED;
+    /* Packaging rewrites the record, but only where a shell keeps one. */
+    if (!shell.hasMagic)
+        return OpFail("no settings record found in '%s' (its %s section holds none)", input,
+                      PS_SECTION_NAME);
     if (shell.isSigned)
         return OpFail("'%s' is signed; package the unsigned shell first, then sign the result",
                       input);

@@ -163,7 +163,7 @@ static void PrintConfigText(const ConfigReport *config, int withText)
         PrintTableText(c);
         return;
     }
-    printf("  name:           \"%s\"\n", h->name);
+    printf("  name:           \"%s\"\n", OpTerminalText(h->name, strlen(h->name)).c_str());
     printf("  length:         %u bytes\n", h->length);
     if (c->report.end)
         printf("  file offsets:   %u to %u\n", c->report.start, c->report.end);
@@ -188,7 +188,8 @@ static void PrintConfigText(const ConfigReport *config, int withText)
     }
     if (withText && c->intact) {
         printf("----- configuration text -----\n");
-        fwrite(c->body.data(), 1, c->body.size(), stdout);
+        /* The text exactly as stored (on Windows, no CR added before LF). */
+        OpWriteStdoutExact(c->body.data(), c->body.size());
         if (!c->body.empty() && c->body.back() != '\n')
             printf("\n");
         printf("----- end -----\n");
@@ -244,7 +245,7 @@ static void PrintConfigJson(const ConfigReport *config, int withText)
 
 static void PrintText(const char *path, const OpShellFile *shell, const RecordReport *record)
 {
-    printf("file:             %s\n", path);
+    printf("file:             %s\n", OpTerminalText(path, strlen(path)).c_str());
     printf("settings record:  %s, at file offset %u (0x%x)\n",
            record->valid ? "valid" : "INVALID", record->offset, record->offset);
     if (record->valid) {
@@ -255,7 +256,8 @@ static void PrintText(const char *path, const OpShellFile *shell, const RecordRe
                           sizeof kFlagNames / sizeof kFlagNames[0], ", ", 0);
             printf(")");
         }
-        printf("\n  program path:   %s\n", record->programPath);
+        printf("\n  program path:   %s\n",
+               OpTerminalText(record->programPath, strlen(record->programPath)).c_str());
         printf("  excluded:       ");
         if (record->osExclusionMask)
             PrintBitNames(stdout, record->osExclusionMask, kKindNames,

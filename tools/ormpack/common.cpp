@@ -63,6 +63,23 @@ int OpUsageError(const char *format, ...)
     return OP_EXIT_USAGE;
 }
 
+std::string OpTerminalText(const char *text, size_t length)
+{
+    std::string out;
+    char hex[8];
+
+    for (size_t i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (c < 0x20 || c >= 0x7F) {
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out;
+}
+
 /* The option whose long or short form is `word` (up to `length` characters). */
 static const OpOption *FindOption(const OpOption *options, size_t count, const char *word,
                                   size_t length)

@@ -13,6 +13,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <string>
 #include <vector>
 
 #include "platform.h"
@@ -100,6 +101,11 @@ typedef int (*OpFillFn)(const char *tempPath, void *context);
  * (the temporary file is removed). Writing a file onto itself is safe: it
  * is replaced at once. */
 int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context);
+
+/* Text from a file made safe for a terminal: control characters and bytes
+ * from 0x7F (which include the C1 controls, ESC's 8-bit forms) as \xHH,
+ * so that a crafted file cannot send escape sequences. */
+std::string OpTerminalText(const char *text, size_t length);
 
 /* Writes text as a JSON string literal (bytes outside ASCII as \u00XX). */
 void OpJsonString(FILE *out, const char *text, size_t length);

@@ -19,11 +19,11 @@ int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile
     if (result != PE_OK)
         return OpFail("'%s' is not a PE program file", path), 0;
     shell->isSigned = PeGetCertificateTable(&shell->pe, &shell->certOffset, &shell->certSize);
-    if (!PeFindSection(&shell->pe, PS_SECTION_NAME, &section) || section.rawSize < PS_RECORD_SIZE ||
-        memcmp(bytes.data() + section.rawOffset, PS_MAGIC, sizeof PS_MAGIC) != 0)
+    if (!PeFindSection(&shell->pe, PS_SECTION_NAME, &section) || section.rawSize < PS_RECORD_SIZE)
         return OpFail("no settings record found in '%s' (no %s section holding one)", path,
                       PS_SECTION_NAME), 0;
     shell->recordOffset = section.rawOffset;
+    shell->hasMagic = memcmp(bytes.data() + section.rawOffset, PS_MAGIC, sizeof PS_MAGIC) == 0;
     PeCheckExtents(&shell->pe, &shell->extent);
     shell->imageEnd = OpImageEnd(&shell->pe);
     return 1;
@@ -49,7 +49,7 @@ std::string OpDescribeCut(const OpShellFile *shell)
     if (f->part == PE_EXTENT_OK)
         return std::string();
     if (f->part == PE_EXTENT_SECTION)
-        snprintf(text, sizeof text, "section %s ends", f->name);
+        snprintf(text, sizeof text, "section %s ends", OpTerminalText(f->name, strlen(f->name)).c_str());
     else
         snprintf(text, sizeof text, "%s", f->part == PE_EXTENT_HEADERS ? "the headers end"
                                                                       : "the section table ends");
