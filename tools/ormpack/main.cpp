@@ -39,7 +39,8 @@ static const OpCommand kCommands[] = {
      "show a packaged shell's settings record and configuration container",
      "  --json                 one JSON object instead of text\n"
      "  --config-text          also show the configuration text\n"
-     "  Exit code 0 whenever the file is a shell, whatever it holds.\n"},
+     "  Exit code 0 whenever the file is a shell, whatever its record and\n"
+     "  container hold; 1 when it is cut short (Windows will not start it).\n"},
     {"extract", OpExtract, "FILE -o OUT.ini",
      "write the plain configuration text of a packaged shell's container",
      "  -o, --output OUT.ini   file to write\n"},
