@@ -3,7 +3,10 @@
  * folder: build and inspect round trips of the settings record, refusals
  * (each leaving no output and no temporary file behind), packaging of
  * configuration text with replacement of an earlier container, extract, and
- * the files it writes read back with the shell's own reader.
+ * the files it writes read back with the shell's own reader. Then untrusted
+ * files and vendors' mistakes: a container planted in a really signed
+ * shell, shells cut short, the remains of damaged containers, crafted text
+ * for the terminal, outputs that are no regular files, failed writes.
  */
 #include <gtest/gtest.h>
 

@@ -11,7 +11,9 @@
  *  - a packaged shell signed afterwards with osslsigncode (by the fixture
  *    container_sign.sh) still finds its configuration;
  *  - a container planted inside that shell's certificate table after
- *    signing (the signature still verifies) is never read.
+ *    signing (the signature still verifies) is never read;
+ *  - ormpack.exe refuses the shell cut short, and writes the configuration
+ *    text to standard output byte for byte.
  */
 #include <gtest/gtest.h>
 
