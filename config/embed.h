@@ -43,6 +43,8 @@ typedef struct EmbedReadReport {
     uint32_t start;              /* file offset of the first copy, once the copies agree */
     uint32_t end;                /* file offset just after the second copy, likewise */
     EmbedHeaderFields header;    /* plain fields, once the first header read decodes */
+    uint32_t tableOffset;        /* EmbedReadAppended: the certificate table that ends */
+    uint32_t tableSize;          /* a signed file (0, 0 when unsigned) */
 } EmbedReadReport;
 
 /* Reads the container at `position`: its end when `atEnd` is set (the second
@@ -63,11 +65,14 @@ char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
 /* Releases a body; nothing for NULL. */
 void EmbedFreeBlock(char *body);
 
-/* Reads the container appended to a file of `fileSize` bytes: the one that
- * ends at the end of the file, or, when there is none and the file is a PE
- * image whose Authenticode certificate table takes up the end of the file,
- * the one that ends where that table starts (signing appends the table after
- * the container). Returns the body as EmbedReadBlock does. */
+/* Reads the container appended to a program file of `fileSize` bytes.
+ * When the file is a PE image whose Authenticode certificate table takes
+ * up the end of the file (a signed file: signing appends the table after
+ * the container), only the container that ends where the table starts is
+ * read, and nothing inside or after the table: the signature does not
+ * cover the table, so anything placed there keeps the signature valid.
+ * Otherwise (unsigned), the container that ends at the end of the file.
+ * Returns the body as EmbedReadBlock does. */
 char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length /* OUT */,
                         EmbedReadReport *report /* OUT, may be NULL */);
 

@@ -7,10 +7,10 @@
 
 #include <string.h>
 
+#include "stored_bytes.h"
+
 const uint8_t EMBED_MAGIC[4] = {0x7F, 0xD6, 0xA2, 0x53};
 
-#define LCG_MUL         1664525u
-#define LCG_ADD         1013904223u
 #define HEADER_SEED_MUL 0x9E3779B1u   /* spreads neighbouring offsets apart */
 #define HEADER_SEED_XOR 0x53A2D67Fu
 #define BODY_SEED_MUL   0x85EBCA6Bu
@@ -44,25 +44,15 @@ uint32_t EmbedCrc32(const uint8_t *bytes, uint32_t length)
     return crc ^ 0xFFFFFFFFu;
 }
 
-static void XorKeystream(uint8_t *bytes, uint32_t length, uint32_t seed)
-{
-    uint32_t x = seed, i;
-
-    for (i = 0; i < length; i++) {
-        x = x * LCG_MUL + LCG_ADD;
-        bytes[i] = (uint8_t)(bytes[i] ^ (x >> 24));
-    }
-}
-
 void EmbedProtectHeader(uint8_t *header, uint32_t fileOffset)
 {
-    XorKeystream(header + EMBED_PROTECTED_FROM, EMBED_HEADER_SIZE - EMBED_PROTECTED_FROM,
+    KeystreamXor(header + EMBED_PROTECTED_FROM, EMBED_HEADER_SIZE - EMBED_PROTECTED_FROM,
                  fileOffset * HEADER_SEED_MUL ^ HEADER_SEED_XOR);
 }
 
 void EmbedProtectBody(uint8_t *body, uint32_t length, uint32_t parameter)
 {
-    XorKeystream(body, length, parameter * BODY_SEED_MUL ^ BODY_SEED_XOR);
+    KeystreamXor(body, length, parameter * BODY_SEED_MUL ^ BODY_SEED_XOR);
 }
 
 uint32_t EmbedMaskParameter(uint32_t parameter)
@@ -76,19 +66,6 @@ uint32_t EmbedUnmaskParameter(uint32_t masked)
     return x >> PARAM_ROTATE | x << (32 - PARAM_ROTATE);
 }
 
-static uint32_t Get32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-static void Put32(uint8_t *p, uint32_t value)
-{
-    p[0] = (uint8_t)value;
-    p[1] = (uint8_t)(value >> 8);
-    p[2] = (uint8_t)(value >> 16);
-    p[3] = (uint8_t)(value >> 24);
-}
-
 int EmbedHeaderIsValid(const uint8_t *header)
 {
     return memcmp(header + EMBED_OFF_MAGIC, EMBED_MAGIC, sizeof EMBED_MAGIC) == 0 &&
@@ -98,12 +75,12 @@ int EmbedHeaderIsValid(const uint8_t *header)
 void EmbedDecodeHeader(const uint8_t *header, EmbedHeaderFields *fields)
 {
     memset(fields, 0, sizeof *fields);
-    fields->bodyOffset = Get32(header + EMBED_OFF_BODY_OFFSET);
+    fields->bodyOffset = LeGet32(header + EMBED_OFF_BODY_OFFSET);
     memcpy(fields->name, header + EMBED_OFF_NAME, EMBED_NAME_SIZE);
-    fields->length = (uint16_t)(header[EMBED_OFF_LENGTH] | header[EMBED_OFF_LENGTH + 1] << 8);
-    fields->maskedParameter = Get32(header + EMBED_OFF_PARAMETER);
-    fields->crcPlain = Get32(header + EMBED_OFF_CRC_PLAIN);
-    fields->crcStored = Get32(header + EMBED_OFF_CRC_STORED);
+    fields->length = LeGet16(header + EMBED_OFF_LENGTH);
+    fields->maskedParameter = LeGet32(header + EMBED_OFF_PARAMETER);
+    fields->crcPlain = LeGet32(header + EMBED_OFF_CRC_PLAIN);
+    fields->crcStored = LeGet32(header + EMBED_OFF_CRC_STORED);
 }
 
 void EmbedEncodeHeader(uint8_t *header, const EmbedHeaderFields *fields)
@@ -113,14 +90,13 @@ void EmbedEncodeHeader(uint8_t *header, const EmbedHeaderFields *fields)
     memset(header, 0, EMBED_HEADER_SIZE);
     memcpy(header + EMBED_OFF_MAGIC, EMBED_MAGIC, sizeof EMBED_MAGIC);
     header[EMBED_OFF_VERSION] = EMBED_VERSION;
-    Put32(header + EMBED_OFF_BODY_OFFSET, fields->bodyOffset);
+    LePut32(header + EMBED_OFF_BODY_OFFSET, fields->bodyOffset);
     memcpy(header + EMBED_OFF_NAME, fields->name,
            nameLength < EMBED_NAME_SIZE ? nameLength : EMBED_NAME_SIZE);
-    header[EMBED_OFF_LENGTH] = (uint8_t)fields->length;
-    header[EMBED_OFF_LENGTH + 1] = (uint8_t)(fields->length >> 8);
-    Put32(header + EMBED_OFF_PARAMETER, fields->maskedParameter);
-    Put32(header + EMBED_OFF_CRC_PLAIN, fields->crcPlain);
-    Put32(header + EMBED_OFF_CRC_STORED, fields->crcStored);
+    LePut16(header + EMBED_OFF_LENGTH, fields->length);
+    LePut32(header + EMBED_OFF_PARAMETER, fields->maskedParameter);
+    LePut32(header + EMBED_OFF_CRC_PLAIN, fields->crcPlain);
+    LePut32(header + EMBED_OFF_CRC_STORED, fields->crcStored);
 }
 
 int EmbedBuildContainer(const uint8_t *body, uint32_t length, uint32_t position,

@@ -27,10 +27,10 @@
  *     parameter.
  *  3. The parameter is stored masked: rotated left by 13 bits, then XORed
  *     with a constant. Callers that pass an override pass this masked form.
- *  4. Keystream: a 32-bit linear congruential generator (x = 1664525 x +
- *     1013904223), one byte per step from its top 8 bits; the seed mixes the
- *     offset or parameter with a constant so that header and body streams
- *     never coincide.
+ *  4. Keystream: KeystreamXor (stored_bytes.h), a 32-bit linear
+ *     congruential generator, one byte per step; the seed mixes the offset
+ *     or parameter with a constant so that header and body streams never
+ *     coincide.
  * Magic and version stay plain so that a header can be recognised before it
  * is decoded.
  */

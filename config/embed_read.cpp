@@ -1,6 +1,8 @@
 /*
  * Reading the appended configuration container: three reads at fixed offsets
- * (first header copy, second copy, body), never a scan. Linked into the
+ * (first header copy, second copy, body), never a scan; EmbedReadAppended
+ * reads the file's PE headers first, to find a signed file's certificate
+ * table. Linked into the
  * shell: plain C style, no exceptions, no containers, and every offset taken
  * from the file checked before it is used:
  *  1. at the end, the first copy's offset is position - 72 only when
@@ -16,16 +18,12 @@
 #include <string.h>
 
 #include "pe_image.h"
+#include "stored_bytes.h"
 
 static int ReadExact(FileHandle file, uint32_t offset, void *buffer, uint32_t count)
 {
     uint32_t got = 0, err = 0;
     return FileReadAt(file, offset, buffer, count, &got, &err) && got == count;
-}
-
-static uint32_t Get32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
 char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
@@ -87,12 +85,12 @@ char *EmbedReadBlockReport(FileHandle file, uint32_t position, uint32_t *length,
     if (bodyLength && !ReadExact(file, bodyOffset, body, bodyLength))
         goto fail;
     report->status = EMBED_STORED_CRC;
-    if (EmbedCrc32(body, bodyLength) != Get32(first + EMBED_OFF_CRC_STORED))
+    if (EmbedCrc32(body, bodyLength) != LeGet32(first + EMBED_OFF_CRC_STORED))
         goto fail;
-    parameter = parameterOverride ? parameterOverride : Get32(first + EMBED_OFF_PARAMETER);
+    parameter = parameterOverride ? parameterOverride : LeGet32(first + EMBED_OFF_PARAMETER);
     EmbedProtectBody(body, bodyLength, EmbedUnmaskParameter(parameter));
     report->status = EMBED_PLAIN_CRC;
-    if (EmbedCrc32(body, bodyLength) != Get32(first + EMBED_OFF_CRC_PLAIN))
+    if (EmbedCrc32(body, bodyLength) != LeGet32(first + EMBED_OFF_CRC_PLAIN))
         goto fail;
 
     body[bodyLength] = 0;
@@ -117,27 +115,40 @@ void EmbedFreeBlock(char *body)
     IniMemFree(body);
 }
 
+/* Whether the file is a signed program file: its PE headers name an
+ * Authenticode certificate table that takes up the end of the file. */
+static int FindCertificateTable(FileHandle file, uint32_t fileSize, uint32_t *tableOffset,
+                                uint32_t *tableSize)
+{
+    uint8_t head[PE_HEAD_READ_SIZE];
+    uint32_t headLength = fileSize < PE_HEAD_READ_SIZE ? fileSize : PE_HEAD_READ_SIZE;
+    PeImage image;
+
+    return ReadExact(file, 0, head, headLength) &&
+           PeParseHeaders(head, headLength, fileSize, &image) == PE_OK &&
+           PeGetCertificateTable(&image, tableOffset, tableSize) &&
+           *tableSize == fileSize - *tableOffset;
+}
+
 char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length,
                         EmbedReadReport *report)
 {
-    uint8_t head[PE_HEAD_READ_SIZE];
-    uint32_t headLength, tableOffset, tableSize;
-    PeImage image;
+    uint32_t tableOffset = 0, tableSize = 0, end = fileSize;
     char *body;
 
-    body = EmbedReadBlockReport(file, fileSize, length, 0, 1, report);
-    if (body)
-        return body;
-
-    /* A signed program file: the certificate table was appended after the
-     * container and takes up the rest of the file. */
-    headLength = fileSize < PE_HEAD_READ_SIZE ? fileSize : PE_HEAD_READ_SIZE;
-    if (!ReadExact(file, 0, head, headLength) ||
-        PeParseHeaders(head, headLength, fileSize, &image) != PE_OK ||
-        !PeGetCertificateTable(&image, &tableOffset, &tableSize) ||
-        tableSize != fileSize - tableOffset)
-        return NULL;
-    return EmbedReadBlockReport(file, tableOffset, length, 0, 1, report);
+    /* The signed file's container ends where its certificate table begins.
+     * The table is checked first: a container placed inside it (its length
+     * grown to cover it) would end the file and keep the signature valid. */
+    if (FindCertificateTable(file, fileSize, &tableOffset, &tableSize))
+        end = tableOffset;
+    else
+        tableOffset = tableSize = 0;
+    body = EmbedReadBlockReport(file, end, length, 0, 1, report);
+    if (report) {
+        report->tableOffset = tableOffset;
+        report->tableSize = tableSize;
+    }
+    return body;
 }
 
 /* Reads and parses the container of an open program file, then closes it. */

@@ -7,24 +7,17 @@
 
 #include <string.h>
 
+#include "stored_bytes.h"
+
 #define PE_OFF_LFANEW          0x3C
 #define PE_FILE_HEADER_SIZE    20
 #define PE_OPT_MAGIC_PE32      0x10B
 #define PE_OPT_MAGIC_PE32PLUS  0x20B
+#define PE_OPT_OFF_HEADERS     60   /* SizeOfHeaders, PE32 and PE32+ */
 #define PE_OPT_OFF_CHECKSUM    64
 #define PE_OPT32_OFF_DIRCOUNT  92   /* NumberOfRvaAndSizes, PE32 */
 #define PE_OPT64_OFF_DIRCOUNT  108  /* NumberOfRvaAndSizes, PE32+ */
 #define PE_DIR_ENTRY_SIZE      8
-
-static uint16_t Get16(const uint8_t *p)
-{
-    return (uint16_t)(p[0] | p[1] << 8);
-}
-
-static uint32_t Get32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 /* Whether [offset, offset + length) lies inside `limit` bytes. */
 static int InRange(uint64_t offset, uint64_t length, uint64_t limit)
@@ -43,14 +36,14 @@ int PeParseHeaders(const uint8_t *head, uint32_t headLength, uint32_t fileSize, 
     if (headLength < PE_DOS_HEADER_SIZE || head[0] != 'M' || head[1] != 'Z')
         return PE_ERR_DOS;
 
-    nt = Get32(head + PE_OFF_LFANEW);
+    nt = LeGet32(head + PE_OFF_LFANEW);
     /* Signature, file header and the optional header's magic. */
     if (!InRange(nt, 4 + PE_FILE_HEADER_SIZE + 2, headLength) || memcmp(head + nt, "PE\0\0", 4) != 0)
         return PE_ERR_NT;
     opt = nt + 4 + PE_FILE_HEADER_SIZE;
-    optSize = Get16(head + nt + 4 + 16);
+    optSize = LeGet16(head + nt + 4 + 16);
 
-    image->optionalMagic = Get16(head + opt);
+    image->optionalMagic = LeGet16(head + opt);
     if (image->optionalMagic == PE_OPT_MAGIC_PE32)
         countField = PE_OPT32_OFF_DIRCOUNT;
     else if (image->optionalMagic == PE_OPT_MAGIC_PE32PLUS)
@@ -62,7 +55,7 @@ int PeParseHeaders(const uint8_t *head, uint32_t headLength, uint32_t fileSize, 
         return PE_ERR_OPTIONAL;
 
     dirOffset = opt + countField + 4;
-    entries = Get32(head + opt + countField);
+    entries = LeGet32(head + opt + countField);
     room = (optSize - (countField + 4)) / PE_DIR_ENTRY_SIZE;   /* declared size bounds the table */
     if (entries > room)
         entries = room;
@@ -74,9 +67,10 @@ int PeParseHeaders(const uint8_t *head, uint32_t headLength, uint32_t fileSize, 
     image->headLength = headLength;
     image->fileSize = fileSize;
     image->ntOffset = (uint32_t)nt;
-    image->machine = Get16(head + nt + 4);
-    image->sectionCount = Get16(head + nt + 4 + 2);
+    image->machine = LeGet16(head + nt + 4);
+    image->sectionCount = LeGet16(head + nt + 4 + 2);
     image->checksumOffset = (uint32_t)(opt + PE_OPT_OFF_CHECKSUM);
+    image->headersSize = LeGet32(head + opt + PE_OPT_OFF_HEADERS);
     image->directoryOffset = (uint32_t)dirOffset;
     image->directoryCount = (uint32_t)entries;
     /* opt + optSize stays below 2^32 + 2^16; PeGetSection checks it against the head. */
@@ -93,8 +87,8 @@ int PeGetDirectory(const PeImage *image, uint32_t index, uint32_t *address, uint
     if (!image->head || index >= image->directoryCount)
         return 0;
     entry = image->head + image->directoryOffset + (uint64_t)index * PE_DIR_ENTRY_SIZE;
-    *address = Get32(entry);
-    *size = Get32(entry + 4);
+    *address = LeGet32(entry);
+    *size = LeGet32(entry + 4);
     return 1;
 }
 
@@ -112,10 +106,10 @@ int PeGetSection(const PeImage *image, uint32_t index, PeSection *section)
     p = image->head + offset;
     memcpy(section->name, p, 8);
     section->name[8] = 0;
-    section->virtualSize = Get32(p + 8);
-    section->virtualAddress = Get32(p + 12);
-    section->rawSize = Get32(p + 16);
-    section->rawOffset = Get32(p + 20);
+    section->virtualSize = LeGet32(p + 8);
+    section->virtualAddress = LeGet32(p + 12);
+    section->rawSize = LeGet32(p + 16);
+    section->rawOffset = LeGet32(p + 20);
     return 1;
 }
 
@@ -143,6 +137,36 @@ int PeGetCertificateTable(const PeImage *image, uint32_t *offset, uint32_t *size
         return 0;
     }
     return 1;
+}
+
+int PeCheckExtents(const PeImage *image, PeExtentFault *fault)
+{
+    uint64_t tableEnd = (uint64_t)image->sectionTableOffset +
+                        (uint64_t)image->sectionCount * PE_SECTION_HEADER_SIZE;
+    PeSection section;
+    uint32_t i;
+
+    memset(fault, 0, sizeof *fault);
+    if (image->headersSize > image->fileSize) {
+        fault->part = PE_EXTENT_HEADERS;
+        fault->end = image->headersSize;
+        return fault->part;
+    }
+    if (tableEnd > image->headLength) {
+        fault->part = PE_EXTENT_SECTION_TABLE;
+        fault->end = tableEnd;
+        return fault->part;
+    }
+    for (i = 0; i < image->sectionCount && PeGetSection(image, i, &section); i++) {
+        /* A section without raw data (.bss) has nothing in the file. */
+        if (section.rawSize != 0 && !InRange(section.rawOffset, section.rawSize, image->fileSize)) {
+            fault->part = PE_EXTENT_SECTION;
+            memcpy(fault->name, section.name, sizeof fault->name);
+            fault->end = (uint64_t)section.rawOffset + section.rawSize;
+            return fault->part;
+        }
+    }
+    return PE_EXTENT_OK;
 }
 
 /* Byte i of the file as the checksum sees it: the CheckSum field reads as 0. */

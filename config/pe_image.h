@@ -39,6 +39,7 @@ typedef struct PeImage {
     uint32_t directoryOffset;     /* file offset of data directory entry 0 */
     uint32_t directoryCount;      /* entries both declared and inside the optional header and head */
     uint32_t sectionTableOffset;  /* file offset of the first section header */
+    uint32_t headersSize;         /* optional header SizeOfHeaders */
 } PeImage;
 
 typedef struct PeSection {
@@ -73,6 +74,25 @@ int PeFindSection(const PeImage *image, const char *name, PeSection *section /* 
  * file; 0 when the image is unsigned or the entry is out of range. */
 int PeGetCertificateTable(const PeImage *image, uint32_t *offset /* OUT */,
                           uint32_t *size /* OUT */);
+
+/* Parts of an image that can reach past the end of a file cut short. */
+#define PE_EXTENT_OK             0
+#define PE_EXTENT_HEADERS        1   /* SizeOfHeaders */
+#define PE_EXTENT_SECTION_TABLE  2   /* the section headers */
+#define PE_EXTENT_SECTION        3   /* a section's raw data */
+
+typedef struct PeExtentFault {
+    int part;            /* PE_EXTENT_* */
+    char name[9];        /* the section's name, for PE_EXTENT_SECTION */
+    uint64_t end;        /* file offset where the part ends */
+} PeExtentFault;
+
+/* Whether the headers, the section table and every section's raw data lie
+ * inside the file: Windows refuses to start an image that is cut short
+ * (error 193). The head must hold the whole section table (the packaging
+ * tool parses whole files). Returns PE_EXTENT_OK, or the first part that
+ * reaches past the end, described in `fault`. */
+int PeCheckExtents(const PeImage *image, PeExtentFault *fault /* OUT */);
 
 /* The optional header's CheckSum as the image loader computes it over a whole
  * file: 16-bit one's-complement sum of the file's words with the CheckSum

@@ -27,15 +27,11 @@ constexpr BuiltinRecord MakeDefaultRecord()
     for (uint32_t i = 0; i < 8; i++)
         r.bytes[PS_OFF_MAGIC + i] = PS_MAGIC[i];
     r.bytes[PS_OFF_VERSION] = PS_VERSION;
-    for (uint32_t i = 0; i < 4; i++)
-        r.bytes[PS_OFF_STORAGE_PARAM + i] = (uint8_t)(DEFAULT_STORAGE_PARAM >> (8 * i));
-    r.bytes[PS_OFF_BODY_LENGTH] = (uint8_t)(PS_BODY_SIZE & 0xFF);
-    r.bytes[PS_OFF_BODY_LENGTH + 1] = (uint8_t)(PS_BODY_SIZE >> 8);
+    LePut32(r.bytes + PS_OFF_STORAGE_PARAM, DEFAULT_STORAGE_PARAM);
+    LePut16(r.bytes + PS_OFF_BODY_LENGTH, PS_BODY_SIZE);
     for (uint32_t i = 0; path[i]; i++)
         r.bytes[PS_OFF_PROGRAM_PATH + i] = (uint8_t)path[i];
-    uint32_t sum = ProductSettingsChecksum(r.bytes + PS_OFF_BODY, PS_BODY_SIZE);
-    for (uint32_t i = 0; i < 4; i++)
-        r.bytes[PS_OFF_CHECKSUM + i] = (uint8_t)(sum >> (8 * i));
+    LePut32(r.bytes + PS_OFF_CHECKSUM, ProductSettingsChecksum(r.bytes + PS_OFF_BODY, PS_BODY_SIZE));
     PsProtectBody(r.bytes + PS_OFF_BODY, PS_BODY_SIZE, DEFAULT_STORAGE_PARAM);
     return r;
 }

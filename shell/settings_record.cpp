@@ -9,30 +9,22 @@
 
 uint16_t PsGet16(const ProductSettings *record, size_t offset)
 {
-    const uint8_t *p = record->bytes + offset;
-    return (uint16_t)(p[0] | p[1] << 8);
+    return LeGet16(record->bytes + offset);
 }
 
 uint32_t PsGet32(const ProductSettings *record, size_t offset)
 {
-    const uint8_t *p = record->bytes + offset;
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    return LeGet32(record->bytes + offset);
 }
 
 void PsPut16(ProductSettings *record, size_t offset, uint16_t value)
 {
-    uint8_t *p = record->bytes + offset;
-    p[0] = (uint8_t)value;
-    p[1] = (uint8_t)(value >> 8);
+    LePut16(record->bytes + offset, value);
 }
 
 void PsPut32(ProductSettings *record, size_t offset, uint32_t value)
 {
-    uint8_t *p = record->bytes + offset;
-    p[0] = (uint8_t)value;
-    p[1] = (uint8_t)(value >> 8);
-    p[2] = (uint8_t)(value >> 16);
-    p[3] = (uint8_t)(value >> 24);
+    LePut32(record->bytes + offset, value);
 }
 
 int PsValidateInPlace(ProductSettings *record)

@@ -19,6 +19,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "stored_bytes.h"
+
 #define PS_RECORD_SIZE        3676
 #define PS_HEADER_SIZE        20
 #define PS_BODY_SIZE          3656
@@ -72,23 +74,18 @@ constexpr uint32_t ProductSettingsChecksum(const uint8_t *bytes, uint32_t length
 {
     uint32_t s = 0, i = 0;
     for (; i + 4 <= length; i += 4)
-        s = 3u * s + ((uint32_t)bytes[i] | (uint32_t)bytes[i + 1] << 8 |
-                      (uint32_t)bytes[i + 2] << 16 | (uint32_t)bytes[i + 3] << 24);
+        s = 3u * s + LeGet32(bytes + i);
     for (; i < length; i++)
         s = 3u * s + bytes[i];
     return s;
 }
 
 /* Turns the first `length` bytes of a body between its plain and protected
- * forms: XOR with a linear congruential keystream seeded from storageParam.
- * The transformation is its own inverse. */
+ * forms: XOR with the keystream seeded from storageParam. The
+ * transformation is its own inverse. */
 constexpr void PsProtectBody(uint8_t *body, uint32_t length, uint32_t storageParam)
 {
-    uint32_t x = storageParam ^ 0x9E3779B9u;
-    for (uint32_t i = 0; i < length; i++) {
-        x = x * 1664525u + 1013904223u;
-        body[i] = (uint8_t)(body[i] ^ (x >> 24));
-    }
+    KeystreamXor(body, length, storageParam ^ 0x9E3779B9u);
 }
 
 /* Checks magic and version, restores the body in place and compares the

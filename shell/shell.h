@@ -26,7 +26,7 @@
 
 #define SHELL_TITLE_TEXT        "Ormsted Shell"
 
-extern HINSTANCE ShellInstance;   /* set once, first thing in WinMain */
+extern HINSTANCE ShellInstance;   /* set once, at the start of WinMain */
 
 typedef struct LaunchRequest {
     WORD size;                /* sizeof(LaunchRequest); checked by the launcher */
@@ -38,6 +38,10 @@ typedef struct LaunchRequest {
 typedef struct LaunchOutcome {
     DWORD processId;          /* OUT: id of the started product; 0 if none */
 } LaunchOutcome;
+
+/* DLL search restricted to the system folder where the system allows it;
+ * first thing in WinMain (dll_search.cpp). */
+void RestrictDllSearch(void);
 
 /* Settings record (settings_builtin.cpp). */
 BOOL ValidateProductSettings(ProductSettings *workingCopy);

@@ -49,6 +49,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     DWORD exclusions;
     int exitCode;
 
+    /* Before any system library can load a DLL by name. */
+    RestrictDllSearch();
+
     (void)previousInstance;
     (void)showCommand;   /* the product gets the shell's own start-up information */
 

@@ -421,6 +421,56 @@ TEST_F(EmbedTest, SignedFallbackNeedsTheTableAtTheEnd)
     }
 }
 
+/* A second container placed inside the certificate table of a signed file
+ * keeps the signature valid (the table is not hashed) and ends the file:
+ * the reader must take the signed file's own container, before the table,
+ * and nothing from inside it. */
+TEST_F(EmbedTest, ContainerPlantedInTheCertificateTableIsIgnored)
+{
+    const std::string planted = "[Product]\r\nName = \"planted\"\r\n";
+    Bytes b = SignedWithContainer(kText);
+    uint32_t tableOffset = (uint32_t)b.size() - 96;
+    ASSERT_TRUE(synth::PlantInCertificateTable(b, planted));
+    std::string text;
+    EmbedReadReport report;
+    uint32_t length = 0;
+    std::string path = Write(b);
+    FileHandle file;
+    uint32_t err;
+    ASSERT_TRUE(FileOpen(path.c_str(), FILE_READ, &file, &err));
+    char *body = EmbedReadAppended(file, (uint32_t)b.size(), &length, &report);
+    ASSERT_NE(body, nullptr) << "status " << report.status;
+    EXPECT_EQ(std::string(body, length), kText);
+    EXPECT_EQ(report.end, tableOffset);
+    EXPECT_EQ(report.tableOffset, tableOffset);
+    EXPECT_EQ(report.tableSize, b.size() - tableOffset);
+    EmbedFreeBlock(body);
+    /* The planted container is intact: read from the file's end it is there. */
+    body = EmbedReadBlock(file, (uint32_t)b.size(), &length, 0, 1);
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(std::string(body, length), planted);
+    EmbedFreeBlock(body);
+    FileClose(file, &err);
+
+    IniFile *ini = EmbedLoadIni(path.c_str());
+    ASSERT_NE(ini, nullptr);
+    EXPECT_STREQ(IniGetValue(ini, "Product", "Name", nullptr), "Ormsted Test");
+    IniClose(ini);
+
+    /* A signed file without a container of its own finds none at all. */
+    Bytes bare = synth::MakePe();
+    synth::AppendCertificateTable(bare, 96);
+    ASSERT_TRUE(synth::PlantInCertificateTable(bare, planted));
+    EXPECT_EQ(EmbedLoadIni(Write(bare).c_str()), nullptr);
+    /* Unsigned, the same bytes are an ordinary appended container. */
+    Bytes unsignedCopy = bare;
+    synth::SetCertificateTable(unsignedCopy, 0, 0);
+    ini = EmbedLoadIni(Write(unsignedCopy).c_str());
+    ASSERT_NE(ini, nullptr);
+    EXPECT_STREQ(IniGetValue(ini, "Product", "Name", nullptr), "planted");
+    IniClose(ini);
+}
+
 TEST_F(EmbedTest, LoadIniParsesTheBody)
 {
     IniFile *ini = EmbedLoadIni(Write(WithContainer(Image(), kText)).c_str());

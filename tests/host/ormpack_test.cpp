@@ -3,11 +3,15 @@
  * folder: build and inspect round trips of the settings record, refusals
  * (each leaving no output and no temporary file behind), packaging of
  * configuration text with replacement of an earlier container, extract, and
- * the files it writes read back with the shell's own reader.
+ * the files it writes read back with the shell's own reader. Then untrusted
+ * files and vendors' mistakes: a container planted in a really signed
+ * shell, shells cut short, the remains of damaged containers, crafted text
+ * for the terminal, outputs that are no regular files, failed writes.
  */
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -73,10 +77,11 @@ protected:
         return names;
     }
 
-    /* Runs ormpack with the arguments, each passed as one word. */
-    ToolRun Pack(const std::vector<std::string> &args)
+    /* Runs ormpack with the arguments, each passed as one word; `shell` is
+     * run before it in the same shell (limits, traps). */
+    ToolRun Pack(const std::vector<std::string> &args, const std::string &shell = "")
     {
-        std::string command = "'" ORMPACK_PATH "'";
+        std::string command = shell + "'" ORMPACK_PATH "'";
         for (const std::string &a : args) {
             std::string quoted = "'";
             for (char c : a)
@@ -109,6 +114,12 @@ bool Exists(const std::string &path)
 {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+bool IsFifo(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
 /* The record stored at the synthetic image's record offset, validated. */
@@ -189,6 +200,55 @@ TEST_F(OrmpackTest, InspectShowsAnInvalidRecord)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"valid\": false"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"programPath\": null"), std::string::npos) << r.out;
+
+    /* A damaged magic, or no record at all in the section: the shell reads
+     * the record there and finds it invalid, and so does inspect. */
+    const struct {
+        const char *name;
+        Bytes file;
+    } cases[] = {
+        {"magic", [] { Bytes m = synth::MakePe(); m[synth::kRecordOffset + 3] ^= 0x10; return m; }()},
+        {"zeros", synth::MakePe(false)},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(synth::WriteFile(damaged, c.file));
+        r = Pack({"inspect", damaged, "--json"});
+        EXPECT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.out.find("\"valid\": false, \"recordOffset\": 1024"), std::string::npos) << c.name << ": " << r.out;
+        r = Pack({"inspect", damaged});
+        EXPECT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.out.find("settings record:  INVALID, at file offset 1024"), std::string::npos) << r.out;
+    }
+}
+
+/* Text from a crafted file reaches the terminal escaped, as in JSON: no
+ * control character of the program path or the container's name gets
+ * through (they could clear the screen or retitle the window). */
+TEST_F(OrmpackTest, InspectEscapesControlCharacters)
+{
+    Bytes b = synth::MakePe();
+    ProductSettingsFields f = synth::DefaultFields();
+    f.programPath = "A\x1b]0;owned\x07\x1b[2J\x9b" "1m.EXE";
+    ProductSettings record;
+    ASSERT_EQ(PsBuild(&record, &f), 0);
+    memcpy(&b[synth::kRecordOffset], record.bytes, PS_RECORD_SIZE);
+    const std::string text = "[A]\nk=v\n";
+    size_t at = b.size();
+    b.resize(at + EMBED_CONTAINER_SIZE(text.size()));
+    ASSERT_EQ(EmbedBuildContainer((const uint8_t *)text.data(), (uint32_t)text.size(), (uint32_t)at,
+                                  "\x1b[31mred\r\n", 5, &b[at]), 1);
+    std::string crafted = Path("crafted.exe");
+    ASSERT_TRUE(synth::WriteFile(crafted, b));
+    ToolRun r = Pack({"inspect", crafted});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (char c : r.out)
+        if ((unsigned char)c < 0x20 && c != '\n')
+            ADD_FAILURE() << "control character " << (int)c << " in: " << r.out;
+        else if ((unsigned char)c >= 0x7F)
+            ADD_FAILURE() << "byte " << (int)(unsigned char)c << " in: " << r.out;
+    EXPECT_NE(r.out.find("  program path:   A\\x1B]0;owned\\x07\\x1B[2J\\x9B1m.EXE\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  name:           \"\\x1B[31mred\\x0D\\x0A\"\n"), std::string::npos) << r.out;
 }
 
 struct Refusal {
@@ -209,6 +269,11 @@ TEST_F(OrmpackTest, Refusals)
     WriteText("early.ini", "x=1\n[A]\n");
     WriteText("big.ini", "[A]\n" + std::string(EMBED_MAX_BODY - 3, ';'));
     WriteText("a-name-of-thirty-three-characters", "[A]\n");
+    WriteText("long.ini", "[A]\r\nok=1\r\nk=\"" + std::string(250, 'v') + "\" ; the comment is cut\r\n");
+    WriteText("nul.ini", std::string("[A]\nk=\"a\0 hidden=1\"\n", 20));
+    WriteText("bom8.ini", "\xEF\xBB\xBF[A]\r\nk=v\r\n");
+    WriteText("bom16.ini", std::string("\xFF\xFE[\0A\0]\0\r\0\n\0", 12));
+    WriteText("utf16.ini", std::string("[\0A\0]\0\r\0\n\0", 10));
     std::string p80(80, 'P');
     const Refusal refusals[] = {
         {"no -o", {"build", "@", "--program", "x.exe"}, 2, "missing -o"},
@@ -226,6 +291,17 @@ TEST_F(OrmpackTest, Refusals)
         {"config and no-config", {"build", "@", "-o", "#", "--program", "x", "--config", "%bad3.ini", "--no-config"},
          2, "exclude each other"},
         {"program path of 80 characters", {"build", "@", "-o", "#", "--program", p80}, 1, "at most 79"},
+        {"empty program path", {"build", "@", "-o", "#", "--program", ""}, 1, "the program path is empty"},
+        {"double quote in the program path", {"build", "@", "-o", "#", "--program", "$SHELLDIR\\A\"B.EXE"}, 1,
+         "the program path holds a double quote (character 12); the shell puts the path between double quotes"},
+        {"tab in the program path", {"build", "@", "-o", "#", "--program", "C:\\A\tB.EXE"}, 1,
+         "the program path holds a control character (0x09, character 5)"},
+        {"escape in the program path", {"build", "@", "-o", "#", "--program", "C:\\A\x1b[2J.EXE"}, 1,
+         "control character (0x1B, character 5)"},
+        {"program path ending in a backslash", {"build", "@", "-o", "#", "--program", "$SHELLDIR\\"}, 1,
+         "the program path ends in '\\'; it must name the product's executable, not a folder"},
+        {"UTF-8 in the program path", {"build", "@", "-o", "#", "--program", "$SHELLDIR\\caf\xC3\xA9.EXE"}, 1,
+         "the program path holds a byte outside ASCII (0xC3, character 14)"},
         {"missing input", {"build", "%missing.exe", "-o", "#", "--program", "x"}, 1, "cannot open"},
         {"not a PE file", {"build", "%notpe.exe", "-o", "#", "--program", "x"}, 1, "not a PE program file"},
         {"no record", {"build", "%norecord.exe", "-o", "#", "--program", "x"}, 1, "no settings record"},
@@ -237,6 +313,18 @@ TEST_F(OrmpackTest, Refusals)
          "early.ini:1: malformed line"},
         {"body over 65535 bytes", {"build", "@", "-o", "#", "--program", "x", "--config", "%big.ini"}, 1,
          "at most 65535"},
+        {"line over 255 characters", {"build", "@", "-o", "#", "--program", "x", "--config", "%long.ini"}, 1,
+         "long.ini:3: the line is 275 characters long; the shell reads at most 255 characters of a line"},
+        {"NUL byte", {"build", "@", "-o", "#", "--program", "x", "--config", "%nul.ini"}, 1,
+         "nul.ini:2: a NUL byte at column 5; the shell ends the line there"},
+        {"UTF-8 byte-order mark", {"build", "@", "-o", "#", "--program", "x", "--config", "%bom8.ini"}, 1,
+         "bom8.ini' starts with a UTF-8 byte-order mark (EF BB BF), which the shell would read as part of "
+         "line 1; save the file without the mark"},
+        {"UTF-16 with a mark", {"build", "@", "-o", "#", "--program", "x", "--config", "%bom16.ini"}, 1,
+         "bom16.ini' is UTF-16 text (it starts with the byte-order mark FF FE); the shell reads single-byte "
+         "text: save the file as ANSI"},
+        {"UTF-16 without a mark", {"build", "@", "-o", "#", "--program", "x", "--config", "%utf16.ini"}, 1,
+         "utf16.ini' looks like UTF-16 text (it starts with 5B 00)"},
         {"config name over 32 characters",
          {"build", "@", "-o", "#", "--program", "x", "--config", "%a-name-of-thirty-three-characters"}, 1,
          "longer than 32 characters"},
@@ -278,6 +366,22 @@ TEST_F(OrmpackTest, HelpAndUsage)
 }
 
 const char kConfig[] = "; product settings\r\n[Product]\r\nName = \"Ormsted Test\"\r\nLevel(2)=7\r\n";
+
+/* The longest line the shell reads whole: 255 characters, value and
+ * comment intact. */
+TEST_F(OrmpackTest, LineOf255CharactersIsPackaged)
+{
+    std::string value(255 - 13, 'v'), line = "k=\"" + value + "\" ; note89";
+    ASSERT_EQ(line.size(), 255u);
+    std::string ini = WriteText("edge.ini", "[A]\r\n" + line + "\r\n"), out = Path("out.exe");
+    ToolRun r = Pack({"build", shell_, "-o", out, "--program", "P.EXE", "--config", ini});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    IniFile *loaded = EmbedLoadIni(out.c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(std::string(IniGetValue(loaded, "A", "k", nullptr)), value);
+    EXPECT_STREQ(loaded->firstSection->firstKeyword->comment, " note89");
+    IniClose(loaded);
+}
 
 TEST_F(OrmpackTest, PackagesConfigurationText)
 {
@@ -369,9 +473,10 @@ TEST_F(OrmpackTest, DamagedContainer)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("damaged (stored-crc-mismatch)"), std::string::npos) << r.err;
 
-    /* Header copies that disagree: a new build will not guess where it starts. */
+    /* A first copy whose magic is broken, so the copies disagree: nothing
+     * says where the container starts, and a new build will not guess. */
     b = synth::ReadFile(out);
-    b[b.size() - EMBED_HEADER_SIZE + 20] ^= 1;
+    b[b.size() - EMBED_CONTAINER_SIZE(strlen(kConfig))] ^= 1;
     ASSERT_TRUE(synth::WriteFile(damaged, b));
     r = Pack({"build", damaged, "-o", Path("re.exe"), "--program", "P.EXE", "--config", ini});
     EXPECT_EQ(r.exitCode, 1);
@@ -381,7 +486,12 @@ TEST_F(OrmpackTest, DamagedContainer)
 
 TEST_F(OrmpackTest, LargestBodyAndEmptyBody)
 {
-    std::string big = "[A]\n" + std::string(EMBED_MAX_BODY - 4, ';');
+    /* Comment lines of 100 characters up to exactly 65535 bytes. */
+    std::string big = "[A]\n";
+    while (big.size() + 101 <= EMBED_MAX_BODY)
+        big += std::string(100, ';') + "\n";
+    big += std::string(EMBED_MAX_BODY - big.size(), ';');
+    ASSERT_EQ(big.size(), EMBED_MAX_BODY);
     std::string ini = WriteText("big.ini", big), out = Path("out.exe");
     ToolRun r = Pack({"build", shell_, "-o", out, "--program", "P.EXE", "--config", ini});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -456,6 +566,311 @@ TEST_F(OrmpackTest, SignedPackageKeepsItsConfiguration)
     r = Pack({"build", signedExe, "-o", Path("again.exe"), "--program", "P.EXE", "--config", ini});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("package the unsigned shell first, then sign"), std::string::npos) << r.err;
+}
+
+}  // namespace
+
+namespace {
+
+/* A failed write leaves the output as it was: ormpack runs under a file
+ * size limit (SIGXFSZ ignored, so the write fails with EFBIG) that the new
+ * text crosses. The same text onto its own file is written in place. */
+TEST_F(OrmpackTest, IniWriteReplacesItsOutputWholeOrNotAtAll)
+{
+    std::string text;
+    for (int i = 0; text.size() < 8192; i++)
+        text += "[Section" + std::to_string(i) + "]\nkey = \"a value of some length\" ; and a note\n";
+    std::string in = WriteText("big.ini", text), out = WriteText("out.ini", "[Old]\nkept=1\n");
+    std::vector<std::string> before = List();
+    ToolRun r = Pack({"ini", in, "--write", out}, "trap '' XFSZ; ulimit -f 4; ");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("cannot write '" + out + "': INI_ERR_WRITE"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadText(out), "[Old]\nkept=1\n") << "OUT keeps its old text";
+    EXPECT_EQ(List(), before) << "no temporary file is left behind";
+
+    /* Without the limit it is written; then normalised onto itself. */
+    r = Pack({"ini", in, "--write", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string written = ReadText(out);
+    EXPECT_NE(written.find("[Section7]\nkey= \"a value of some length\"  ;  and a note\n"), std::string::npos);
+    std::string messy = WriteText("messy.ini", "[A]\r\n  k =  \"v\"   ; c\r\n");
+    r = Pack({"ini", messy, "--write", messy});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(messy), "[A]\nk= \"v\"  ;  c\n");
+}
+
+/* An output that exists and is not a regular file is refused and left as
+ * it is: renaming over it would replace a FIFO (or, as root, a device
+ * node) by a regular file. The FIFO's read end is held open, so that a
+ * writer that opens it does not block. */
+TEST_F(OrmpackTest, OutputsThatAreNotRegularFilesAreRefused)
+{
+    std::string ini = WriteText("product.ini", "[A]\nk=v\n"), packaged = Path("packaged.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", packaged, "--program", "P.EXE", "--config", ini}).exitCode, 0);
+    std::string fifo = Path("fifo"), folder = Path("folder");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string target, what;
+    } cases[] = {
+        {{"build", shell_, "-o", fifo, "--program", "P.EXE"}, fifo, "a FIFO"},
+        {{"extract", packaged, "-o", fifo}, fifo, "a FIFO"},
+        {{"ini", ini, "--write", fifo}, fifo, "a FIFO"},
+        {{"build", shell_, "-o", folder, "--program", "P.EXE"}, folder, "a folder"},
+        {{"ini", ini, "--write", folder}, folder, "a folder"},
+    };
+    std::vector<std::string> before = List();
+    for (const Case &c : cases) {
+        ToolRun r = Pack(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.args[0] << " " << c.target;
+        EXPECT_NE(r.err.find("'" + c.target + "' is " + c.what + ", not a regular file"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(List(), before) << "nothing written beside it";
+    }
+    EXPECT_TRUE(IsFifo(fifo)) << "the FIFO is still a FIFO";
+    char drained[256];
+    EXPECT_LE(read(reader, drained, sizeof drained), 0) << "nothing was written into the FIFO";
+    close(reader);
+    rmdir(folder.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+/* Signs `in` into `out` with a throw-away self-signed certificate made in
+ * the test's folder (cert.pem, key.pem). */
+void Sign(const std::string &dir, const std::string &in, const std::string &out)
+{
+    std::string quiet = " >/dev/null 2>&1";
+    ASSERT_EQ(system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Ormsted Test Signing'"
+                      " -keyout '" + dir + "/key.pem' -out '" + dir + "/cert.pem'" + quiet).c_str()),
+              0) << "openssl must be installed";
+    ASSERT_EQ(system(("osslsigncode sign -certs '" + dir + "/cert.pem' -key '" + dir + "/key.pem' -n Ormsted -in '" +
+                      in + "' -out '" + out + "'" + quiet).c_str()),
+              0) << "osslsigncode must be installed";
+}
+
+/* osslsigncode's verdict on a file: its exit code 0 and its report. */
+bool Verified(const std::string &dir, const std::string &file, std::string *report)
+{
+    std::string out = dir + "/verify.txt";
+    int status = system(("osslsigncode verify -CAfile '" + dir + "/cert.pem' -in '" + file + "' >'" + out +
+                         "' 2>&1").c_str());
+    *report = ReadText(out);
+    unlink(out.c_str());
+    return status == 0 && report->find("Signature verification: ok") != std::string::npos;
+}
+
+/* The attack on a signed shell: a second container placed inside the
+ * certificate table (its length and the directory's size grown to cover
+ * it) leaves the signature valid. The reader takes the signed container,
+ * and inspect says where each lies. */
+TEST_F(OrmpackTest, ContainerPlantedInASignedShellIsIgnored)
+{
+    std::string ini = WriteText("product.ini", kConfig), out = Path("out.exe"), signedExe = Path("signed.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", out, "--program", "P.EXE", "--config", ini}).exitCode, 0);
+    Sign(dir_, out, signedExe);
+    Bytes b = synth::ReadFile(signedExe);
+    uint32_t tableOffset = synth::Get32(b, synth::kDirOffset + 32);
+    ASSERT_TRUE(synth::PlantInCertificateTable(b, "[Product]\r\nName = \"planted\"\r\n"));
+    std::string planted = Path("planted.exe"), report;
+    ASSERT_TRUE(synth::WriteFile(planted, b));
+    ASSERT_TRUE(Verified(dir_, planted, &report)) << "the signature still verifies: " << report;
+
+    IniFile *loaded = EmbedLoadIni(planted.c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_STREQ(IniGetValue(loaded, "Product", "Name", nullptr), "Ormsted Test");
+    IniClose(loaded);
+    ToolRun r = Pack({"extract", planted, "-o", Path("x.ini")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(Path("x.ini")), kConfig);
+
+    r = Pack({"inspect", planted, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string &want : {std::string("\"signed\": true"), std::string("\"intact\": true"),
+                                    "\"end\": " + std::to_string(tableOffset) + ", \"storedCrc\"",
+                                    std::string("\"location\": \"before-certificate-table\", \"coveredBySignature\": "
+                                                "true, \"inCertificateTable\": {\"start\": ")})
+        EXPECT_NE(r.out.find(want), std::string::npos) << want << " in " << r.out;
+    r = Pack({"inspect", planted});
+    EXPECT_NE(r.out.find("location:       before the certificate table, covered by the signature"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ignored:          a container inside the certificate table (file offsets "),
+              std::string::npos) << r.out;
+    /* The file as packaged: unsigned, at the end, nothing ignored. */
+    r = Pack({"inspect", out, "--json"});
+    EXPECT_NE(r.out.find("\"location\": \"end-of-file\", \"coveredBySignature\": false, \"inCertificateTable\": null"),
+              std::string::npos) << r.out;
+}
+
+}  // namespace
+
+namespace {
+
+/* A shell cut short after its record: Windows refuses to start it (error
+ * 193), so build refuses it and inspect reports it (exit code 1). */
+TEST_F(OrmpackTest, ShellCutShortIsRefused)
+{
+    Bytes whole = synth::MakePeWithTail();
+    std::string complete = Path("complete.exe"), out = Path("out.exe");
+    ASSERT_TRUE(synth::WriteFile(complete, whole));
+    ToolRun r = Pack({"build", complete, "-o", out, "--program", "P.EXE"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Pack({"inspect", out, "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"complete\": true, \"cut\": null"), std::string::npos) << r.out;
+    unlink(out.c_str());
+
+    std::string cut = Path("cut.exe");
+    std::vector<std::string> before;
+    for (uint32_t size = synth::kFileSize; size < synth::kTailSectionEnd; size += 0x200) {
+        for (uint32_t at : {size, size + 0xFF}) {
+            ASSERT_TRUE(synth::WriteFile(cut, Bytes(whole.begin(), whole.begin() + at)));
+            if (before.empty())
+                before = List();
+            std::string why = "is cut short: section .rsrc ends at file offset " +
+                              std::to_string(synth::kTailSectionEnd) + ", past the end of the file (" +
+                              std::to_string(at) + " bytes); Windows would refuse to start it";
+            r = Pack({"build", cut, "-o", out, "--program", "P.EXE"});
+            EXPECT_EQ(r.exitCode, 1) << at;
+            EXPECT_NE(r.err.find("'" + cut + "' " + why), std::string::npos) << at << ": " << r.err;
+            EXPECT_EQ(List(), before) << at << ": nothing written";
+
+            r = Pack({"inspect", cut});
+            EXPECT_EQ(r.exitCode, 1) << at;
+            EXPECT_NE(r.out.find("settings record:  valid"), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find("image:            CUT SHORT, Windows will not start it: section .rsrc"),
+                      std::string::npos) << r.out;
+            EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+            r = Pack({"inspect", cut, "--json"});
+            EXPECT_EQ(r.exitCode, 1) << at;
+            EXPECT_NE(r.out.find("\"complete\": false, \"cut\": \"section .rsrc ends at"), std::string::npos) << r.out;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+/* A container damaged at its tail (its last copy broken, or the file cut
+ * inside it) is invisible to the reader, which starts from the end. Its
+ * remains are found where ormpack put them, reported by inspect and
+ * extract, and removed by build --config / --no-config instead of having a
+ * new container stacked behind them. */
+TEST_F(OrmpackTest, RemainsOfAContainerDamagedAtItsTail)
+{
+    std::string first = WriteText("first.ini", kConfig), second = WriteText("second.ini", "[B]\nk=v\n");
+    std::string packaged = Path("packaged.exe"), direct = Path("direct.exe"), bare = Path("bare.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", packaged, "--program", "P.EXE", "--config", first}).exitCode, 0);
+    ASSERT_EQ(Pack({"build", shell_, "-o", direct, "--program", "Q.EXE", "--config", second}).exitCode, 0);
+    ASSERT_EQ(Pack({"build", shell_, "-o", bare, "--program", "Q.EXE"}).exitCode, 0);
+    const Bytes good = synth::ReadFile(packaged);
+    const uint32_t start = (uint32_t)(good.size() - EMBED_CONTAINER_SIZE(strlen(kConfig)));
+    struct Case {
+        const char *name;
+        void (*damage)(Bytes &b, uint32_t start);
+    } cases[] = {
+        {"last copy's magic", [](Bytes &b, uint32_t) { b[b.size() - EMBED_HEADER_SIZE] ^= 1; }},
+        {"last copy's version", [](Bytes &b, uint32_t) { b[b.size() - EMBED_HEADER_SIZE + 4] = 1; }},
+        {"cut inside the last copy", [](Bytes &b, uint32_t) { b.resize(b.size() - 30); }},
+        {"cut inside the body", [](Bytes &b, uint32_t s) { b.resize(s + EMBED_HEADER_SIZE + 10); }},
+        {"cut inside the first copy", [](Bytes &b, uint32_t s) { b.resize(s + 40); }},
+        {"copies differ", [](Bytes &b, uint32_t) { b[b.size() - EMBED_HEADER_SIZE + 20] ^= 1; }},
+        {"a container stacked behind the remains (as ormpack stacked them)",
+         [](Bytes &b, uint32_t) {
+             b[b.size() - EMBED_HEADER_SIZE] ^= 1;
+             const std::string text = "[Stacked]\nk=1\n";
+             while ((b.size() + EMBED_CONTAINER_SIZE(text.size())) % 8)
+                 b.push_back(0);
+             size_t at = b.size();
+             b.resize(at + EMBED_CONTAINER_SIZE(text.size()));
+             EmbedBuildContainer((const uint8_t *)text.data(), (uint32_t)text.size(), (uint32_t)at, "s.ini", 7,
+                                 &b[at]);
+         }},
+    };
+    std::string damaged = Path("damaged.exe"), re = Path("re.exe"), none = Path("none.exe"), kept = Path("kept.exe");
+    for (const Case &c : cases) {
+        Bytes b = good;
+        c.damage(b, start);
+        ASSERT_TRUE(synth::WriteFile(damaged, b));
+        bool stacked = b.size() > good.size();
+
+        ToolRun r = Pack({"inspect", damaged, "--json"});
+        EXPECT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.out.find(std::string("\"config\": {\"present\": true, \"intact\": ") +
+                             (stacked ? "true" : "false")),
+                  std::string::npos) << c.name << ": " << r.out;
+        EXPECT_NE(r.out.find("\"remainsStart\": " + std::to_string(start)), std::string::npos)
+            << c.name << ": " << r.out;
+        r = Pack({"inspect", damaged});
+        EXPECT_NE(r.out.find("  remains:        file offsets " + std::to_string(start) + " to "), std::string::npos)
+            << c.name << ": " << r.out;
+        if (!stacked) {
+            EXPECT_NE(r.out.find("configuration:    DAMAGED, the shell finds none"), std::string::npos) << r.out;
+            r = Pack({"extract", damaged, "-o", Path("x.ini")});
+            EXPECT_EQ(r.exitCode, 1) << c.name;
+            EXPECT_NE(r.err.find("is damaged"), std::string::npos) << c.name << ": " << r.err;
+        }
+
+        r = Pack({"build", damaged, "-o", re, "--program", "Q.EXE", "--config", second});
+        ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.err.find("warning: removed "), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(synth::ReadFile(re), synth::ReadFile(direct)) << c.name << ": replaced, not stacked";
+        r = Pack({"build", damaged, "-o", none, "--program", "Q.EXE", "--no-config"});
+        ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(synth::ReadFile(none), synth::ReadFile(bare)) << c.name << ": removed";
+        if (!stacked) {
+            r = Pack({"build", damaged, "-o", kept, "--program", "Q.EXE"});
+            ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+            EXPECT_NE(r.err.find("carries a damaged configuration container (file offsets " + std::to_string(start)),
+                      std::string::npos) << c.name << ": " << r.err;
+            EXPECT_EQ(synth::ReadFile(kept).size(), b.size()) << c.name << ": kept as it is";
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+/* A relative program path is packaged, with a warning that the shell would
+ * start whatever file of that name lies in the current folder. */
+TEST_F(OrmpackTest, RelativeProgramPathIsWarnedAbout)
+{
+    std::string out = Path("out.exe");
+    const struct {
+        const char *path;
+        bool warned;
+    } cases[] = {
+        {"PRODUCT.EXE", true},
+        {"bin\\PRODUCT.EXE", true},
+        {"C:PRODUCT.EXE", true},
+        {"$shelldir\\PRODUCT.EXE", true},   /* macros are written in capitals */
+        {"$SHELLDIR\\PRODUCT.EXE", false},
+        {"$WINDIR\\NOTEPAD.EXE", false},
+        {"C:\\Program Files\\Ormsted\\PRODUCT.EXE", false},
+        {"\\\\server\\share\\PRODUCT.EXE", false},
+        {"\\PRODUCT.EXE", false},
+    };
+    for (const auto &c : cases) {
+        ToolRun r = Pack({"build", shell_, "-o", out, "--program", c.path});
+        EXPECT_EQ(r.exitCode, 0) << c.path << ": " << r.err;
+        ProductSettings rec;
+        ASSERT_TRUE(ValidRecord(synth::ReadFile(out), &rec));
+        EXPECT_STREQ((const char *)rec.bytes + PS_OFF_PROGRAM_PATH, c.path);
+        if (c.warned)
+            EXPECT_EQ(r.err, std::string("ormpack build: warning: the program path '") + c.path +
+                                 "' is relative: the shell would start whatever file of that name lies in "
+                                 "the current folder (anyone could place one there); begin it with "
+                                 "$SHELLDIR\\ to name the program beside the shell\n");
+        else
+            EXPECT_EQ(r.err, "") << c.path;
+    }
 }
 
 }  // namespace

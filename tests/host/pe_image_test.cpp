@@ -136,6 +136,54 @@ TEST(PeImage, DamagedHeaders)
     }
 }
 
+/* A file cut short after its record (41 of 50 cut points tried on the real
+ * shell gave a file Windows refuses to start), and headers that promise
+ * more than the file holds. */
+TEST(PeImage, ExtentsOfAFileCutShort)
+{
+    struct Case {
+        const char *name;
+        void (*edit)(std::vector<uint8_t> &b);
+        int part;
+        const char *section;
+        uint64_t end;
+    } cases[] = {
+        {"complete", [](std::vector<uint8_t> &) {}, PE_EXTENT_OK, "", 0},
+        {"last byte cut", [](std::vector<uint8_t> &b) { b.pop_back(); }, PE_EXTENT_SECTION, ".rsrc",
+         synth::kTailSectionEnd},
+        {"cut where the last section starts", [](std::vector<uint8_t> &b) { b.resize(synth::kFileSize); },
+         PE_EXTENT_SECTION, ".rsrc", synth::kTailSectionEnd},
+        {"cut inside the record's section", [](std::vector<uint8_t> &b) { b.resize(synth::kRecordOffset + 8); },
+         PE_EXTENT_SECTION, ".ormset", synth::kFileSize},
+        {"headers larger than the file",
+         [](std::vector<uint8_t> &b) { Put32(b, synth::kOptOffset + 60, synth::kTailSectionEnd + 1); },
+         PE_EXTENT_HEADERS, "", synth::kTailSectionEnd + 1},
+        {"section table past the end",
+         [](std::vector<uint8_t> &b) { Put16(b, synth::kNtOffset + 6, 0xFFFF); }, PE_EXTENT_SECTION_TABLE, "",
+         synth::kSectionTable + 0xFFFFull * 40},
+        {"section whose end wraps 32 bits",
+         [](std::vector<uint8_t> &b) { Put32(b, synth::kSectionTable + 80 + 16, 0xFFFFF000u); },
+         PE_EXTENT_SECTION, ".rsrc", synth::kFileSize + 0xFFFFF000ull},
+        {"a section without raw data may point anywhere",
+         [](std::vector<uint8_t> &b) {
+             Put32(b, synth::kSectionTable + 80 + 16, 0);
+             Put32(b, synth::kSectionTable + 80 + 20, 0xFFFFFFF0u);
+         },
+         PE_EXTENT_OK, "", 0},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> b = synth::MakePeWithTail(), keep;
+        c.edit(b);
+        PeImage image;
+        ASSERT_EQ(Parse(b, &image, &keep), PE_OK) << c.name;
+        PeExtentFault fault;
+        EXPECT_EQ(PeCheckExtents(&image, &fault), c.part) << c.name;
+        EXPECT_EQ(fault.part, c.part) << c.name;
+        EXPECT_STREQ(fault.name, c.section) << c.name;
+        EXPECT_EQ(fault.end, c.end) << c.name;
+    }
+}
+
 TEST(PeImage, HeadShorterThanTheFile)
 {
     /* The reader parses only the first bytes of a file; ranges are still

@@ -8,6 +8,9 @@
  * Layout: DOS header (e_lfanew 0x80), NT headers at 0x80, 16 data directory
  * entries, section table at 0x178; ".text" raw 0x200..0x400, ".ormset" raw
  * 0x400..0x1400 with the record at 0x400. File size 0x1400.
+ *
+ * Also the attack on signed files: a second container placed inside the
+ * certificate table of any signed PE file (PlantInCertificateTable).
  */
 #ifndef ORM_TEST_SYNTHETIC_PE_H
 #define ORM_TEST_SYNTHETIC_PE_H
@@ -19,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "embed_format.h"
+#include "pe_image.h"
 #include "settings_record.h"
 
 namespace synth {
@@ -101,6 +106,18 @@ inline std::vector<uint8_t> MakePe(bool withRecord = true)
     return b;
 }
 
+/* MakePe with a third section, ".rsrc", after ".ormset" (raw 0x1400 to
+ * 0x1C00), as the real shell has sections after its record. */
+constexpr uint32_t kTailSectionEnd = kFileSize + 0x800;
+inline std::vector<uint8_t> MakePeWithTail()
+{
+    std::vector<uint8_t> b = MakePe();
+    Put16(b, kNtOffset + 6, 3);
+    PutSection(b, 2, ".rsrc", 0x3000, kFileSize, kTailSectionEnd - kFileSize);
+    b.resize(kTailSectionEnd, 0x3C);
+    return b;
+}
+
 /* Points data directory entry 4 (certificate table) at a file range. */
 inline void SetCertificateTable(std::vector<uint8_t> &b, uint32_t offset, uint32_t size)
 {
@@ -120,6 +137,34 @@ inline void AppendCertificateTable(std::vector<uint8_t> &b, uint32_t size = 64)
     Put16(b, offset + 4, 0x0200);           /* revision */
     Put16(b, offset + 6, 0x0002);           /* PKCS#7 signed data */
     SetCertificateTable(b, offset, size);
+}
+
+/* Places a container for `text` inside the certificate table that ends a
+ * signed PE file, as anyone can without breaking the signature (the table
+ * is not hashed): appended after the table so that it ends the file on an
+ * 8-byte boundary, with the first certificate's length and directory entry
+ * 4's size grown to cover it, and the image checksum made right again.
+ * Returns false when the file has no table at its end. */
+inline bool PlantInCertificateTable(std::vector<uint8_t> &b, const std::string &text)
+{
+    PeImage image;
+    uint32_t offset, size;
+    if (PeParseHeaders(b.data(), (uint32_t)b.size(), (uint32_t)b.size(), &image) != PE_OK ||
+        !PeGetCertificateTable(&image, &offset, &size) || (uint64_t)offset + size != b.size())
+        return false;
+    uint32_t entry = image.directoryOffset + 8 * PE_DIR_SECURITY, checksumOffset = image.checksumOffset;
+    while ((b.size() + EMBED_CONTAINER_SIZE(text.size())) % 8)
+        b.push_back(0);
+    uint32_t position = (uint32_t)b.size();
+    b.resize(position + EMBED_CONTAINER_SIZE(text.size()));
+    if (!EmbedBuildContainer((const uint8_t *)text.data(), (uint32_t)text.size(), position, "planted.ini",
+                             0x0BADC0DE, &b[position]))
+        return false;
+    uint32_t grown = (uint32_t)b.size() - offset - size;
+    Put32(b, offset, Get32(b, offset) + grown);   /* WIN_CERTIFICATE dwLength */
+    Put32(b, entry + 4, size + grown);
+    Put32(b, checksumOffset, PeComputeChecksum(b.data(), (uint32_t)b.size(), checksumOffset));
+    return true;
 }
 
 inline bool WriteFile(const std::string &path, const std::vector<uint8_t> &bytes)

@@ -25,3 +25,17 @@ osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -n 'Ormsted conta
   -in "$work/unsigned.exe" -out "$work/signed.exe"
 grep -q 'Signature verification: ok' <<<"$(osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed.exe")"
 echo "signed and verified: $work/signed.exe"
+
+# The attack on a signed shell: a container placed inside the certificate
+# table, which the signature does not cover. The signature must still
+# verify, or the test would show nothing; the shell must ignore the plant.
+printf 'this line is not configuration text\r\n' > "$work/planted_bad.ini"
+printf '[Product]\r\nName="planted"\r\n' > "$work/planted_good.ini"
+for kind in bad good; do
+  "$rig/wine-run.sh" plant_container.exe 'container_signed\signed.exe' \
+    "container_signed\\planted_$kind.exe" "container_signed\\planted_$kind.ini"
+  report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$work/planted_$kind.exe" 2>&1) || {
+    echo "$report"; echo "planted_$kind.exe: the signature no longer verifies"; exit 1; }
+  grep -q 'Signature verification: ok' <<<"$report"
+  echo "planted and still verified: $work/planted_$kind.exe"
+done

@@ -9,7 +9,11 @@
  *    product does not start, and the wait still runs;
  *  - not required and missing: the product starts;
  *  - a packaged shell signed afterwards with osslsigncode (by the fixture
- *    container_sign.sh) still finds its configuration.
+ *    container_sign.sh) still finds its configuration;
+ *  - a container planted inside that shell's certificate table after
+ *    signing (the signature still verifies) is never read;
+ *  - ormpack.exe refuses the shell cut short, and writes the configuration
+ *    text to standard output byte for byte.
  */
 #include <gtest/gtest.h>
 
@@ -17,6 +21,7 @@
 
 #include <string>
 
+#include "embed.h"
 #include "rig_util.h"
 
 namespace {
@@ -38,6 +43,36 @@ DWORD RunToEnd(const std::string &commandLine)
 {
     DWORD code = 0xDEADBEEF;
     EXPECT_TRUE(RigRunAndWait(commandLine.c_str(), 60000, &code)) << commandLine;
+    return code;
+}
+
+/* Runs a command with its standard output going to a file; returns its
+ * exit code. */
+DWORD RunToFile(const std::string &commandLine, const std::string &outPath)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    EXPECT_NE(out, INVALID_HANDLE_VALUE) << outPath;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process;
+    std::string line = commandLine;
+    BOOL started = CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process);
+    CloseHandle(out);
+    EXPECT_TRUE(started) << commandLine;
+    if (!started)
+        return 0xDEADBEEF;
+    DWORD code = 0xDEADBEEF;
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << commandLine;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
     return code;
 }
 
@@ -189,6 +224,53 @@ TEST_F(ContainerWine, SignedShellFindsItsConfiguration)
     ASSERT_TRUE(Exists(signedShell)) << "made by the fixture container_sign.sh";
     ASSERT_GT(RigReadFile(signedShell).size(), RigReadFile(unsignedShell).size()) << "a certificate table follows";
     ExpectProductStarts(signedShell);
+}
+
+/* The fixture planted a second container inside the signed shell's
+ * certificate table and checked that the signature still verifies. With
+ * malformed text planted, a shell that read it would show message 2; it
+ * must start its product with its own configuration instead. With valid
+ * text planted, the reader (in-process, the shell's own code) still gives
+ * the signed text. */
+TEST_F(ContainerWine, SignedShellIgnoresAContainerPlantedInItsCertificateTable)
+{
+    const std::string bad = "container_signed\\planted_bad.exe", good = "container_signed\\planted_good.exe";
+    ASSERT_TRUE(Exists(bad) && Exists(good)) << "made by the fixture container_sign.sh";
+    ExpectProductStarts(bad);
+    IniFile *ini = EmbedLoadIni(good.c_str());
+    ASSERT_NE(ini, nullptr);
+    EXPECT_STREQ(IniGetValue(ini, "Product", "Name", nullptr), "Signed container test");
+    IniClose(ini);
+}
+
+/* The real shell cut short after its record (in its resources, or its last
+ * byte): Windows would refuse to start it, and ormpack.exe refuses to
+ * package it. */
+TEST_F(ContainerWine, BuildRefusesTheShellCutShort)
+{
+    const std::string whole = RigReadFile("ORMGEN32.EXE");
+    ASSERT_GT(whole.size(), 0x1000u);
+    for (size_t size : {whole.size() - 1, whole.size() - 0x1000}) {
+        ASSERT_TRUE(RigWriteFile(Work("cut.exe"), whole.substr(0, size)));
+        DeleteFileA(Work("cut_out.exe").c_str());
+        EXPECT_EQ(RunToEnd("ormpack.exe build " + Work("cut.exe") + " -o " + Work("cut_out.exe") +
+                           " --program $SHELLDIR\\probe.exe"),
+                  1u) << size;
+        EXPECT_FALSE(Exists(Work("cut_out.exe"))) << size;
+    }
+}
+
+/* inspect --config-text writes the text exactly as stored: the C
+ * runtime's text mode would write CR CR LF for each CR LF of the text. */
+TEST_F(ContainerWine, InspectWritesTheConfigurationTextExactly)
+{
+    std::string shell = Package("inspect_text.exe", "--program $SHELLDIR\\probe.exe --config container_work\\good.ini");
+    std::string out = Work("inspect.txt");
+    ASSERT_EQ(RunToFile("ormpack.exe inspect " + shell + " --config-text", out), 0u);
+    std::string text = RigReadFile(out);
+    EXPECT_NE(text.find(std::string("----- configuration text -----\r\n") + kGoodIni + "----- end -----\r\n"),
+              std::string::npos) << text;
+    EXPECT_EQ(text.find("\r\r\n"), std::string::npos) << text;
 }
 
 }  // namespace

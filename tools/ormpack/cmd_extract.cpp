@@ -4,6 +4,7 @@
  */
 #include "container.h"
 #include "ormpack.h"
+#include "shellfile.h"
 
 int OpExtract(int argc, char **argv)
 {
@@ -26,8 +27,19 @@ int OpExtract(int argc, char **argv)
         return OpFail("output '%s' is the input", output);
     if (!OpReadContainer(path, &container))
         return OP_EXIT_FAILED;
-    if (!container.present)
+    if (!container.present) {
+        /* The reader starts from the end; the start of a container damaged
+         * at its tail is still where ormpack put it, after the image. */
+        std::vector<uint8_t> bytes;
+        PeImage pe;
+        uint32_t start;
+        if (OpReadFile(path, &bytes) &&
+            PeParseHeaders(bytes.data(), (uint32_t)bytes.size(), (uint32_t)bytes.size(), &pe) == PE_OK &&
+            OpFindContainerStart(bytes, OpImageEnd(&pe), &start))
+            return OpFail("the configuration container of '%s' is damaged (it starts at file offset %u; "
+                          "its copy at the end is missing or broken)", path, start);
         return OpFail("'%s' carries no configuration container", path);
+    }
     if (!container.intact)
         return OpFail("the configuration container of '%s' is damaged (%s)", path,
                       OpEmbedStatusName(container.report.status));

@@ -110,25 +110,19 @@ static void PrintJson(uint32_t result, const IniFile *ini)
     fputs("]}\n", stdout);
 }
 
-/* Writes the object to `out`, which is created empty when missing (the
- * writer only writes existing files); a file created here is removed again
- * when the write fails. */
-static uint32_t WriteTo(IniFile *ini, const char *out)
+typedef struct WriteJob {
+    IniFile *ini;
+    const char *path;    /* the output as the user named it, for messages */
+} WriteJob;
+
+/* Writes the object into the temporary file that replaces the output. */
+static int FillWithText(const char *tempPath, void *context)
 {
-    uint32_t err;
-    int created = 0;
-    if (!FileExists(out)) {
-        FileHandle h;
-        uint16_t exists;
-        if (!FileCreateNew(out, &exists, &h, &err))
-            return INI_ERR_OPEN;
-        FileClose(h, &err);
-        created = 1;
-    }
-    uint32_t rc = IniWriteFile(ini, out);
-    if (rc != INI_OK && created)
-        FileDelete(out, &err);
-    return rc;
+    const WriteJob *job = (const WriteJob *)context;
+    uint32_t rc = IniWriteFile(job->ini, tempPath);
+    if (rc != INI_OK)
+        return OpFail("cannot write '%s': %s", job->path, ResultName(rc)), 0;
+    return 1;
 }
 
 int OpIni(int argc, char **argv)
@@ -158,11 +152,14 @@ int OpIni(int argc, char **argv)
         PrintJson(result, ini);
     else if (!writePath)
         PrintText(ini);
+    /* The writer writes into an existing file as it goes; through a
+     * temporary file and a rename, a failed write (a full disk, a size
+     * limit) or a second writer never leaves OUT cut short or mixed. */
     if (writePath) {
-        result = WriteTo(ini, writePath);
-        if (result != INI_OK) {
+        WriteJob job = {ini, writePath};
+        if (!OpWriteThroughTemp(writePath, 0, FillWithText, &job)) {
             IniClose(ini);
-            return OpFail("cannot write '%s': %s", writePath, ResultName(result));
+            return OP_EXIT_FAILED;
         }
     }
     IniClose(ini);

@@ -100,12 +100,27 @@ typedef struct ConfigReport {
     OpContainer container;
     uint32_t parserResult;    /* IniOpenText on the body, when intact */
     uint32_t malformedLine;   /* first line it refuses, or 0 */
+    int remains;              /* a container of ours starts right after the image */
+    uint32_t remainsStart;    /* but is not what the reader found: its remains */
+    uint32_t remainsEnd;
 } ConfigReport;
 
-static int ReadConfig(const char *path, ConfigReport *report)
+static int ReadConfig(const char *path, const std::vector<uint8_t> &bytes, const OpShellFile *shell,
+                      ConfigReport *report)
 {
+    const OpContainer *c = &report->container;
+    uint32_t start;
+
     if (!OpReadContainer(path, &report->container))
         return 0;
+    /* A container ormpack put after the image that the reader, starting
+     * from the end, does not find (or finds later on, stacked behind). */
+    report->remains = OpFindContainerStart(bytes, shell->imageEnd, &start) &&
+                      !(c->intact && c->report.start == start);
+    report->remainsStart = report->remains ? start : 0;
+    report->remainsEnd = c->report.tableSize ? c->report.tableOffset : (uint32_t)bytes.size();
+    if (report->remains && c->intact)
+        report->remainsEnd = c->report.start;
     report->parserResult = INI_OK;
     report->malformedLine = 0;
     if (report->container.intact)
@@ -115,21 +130,46 @@ static int ReadConfig(const char *path, ConfigReport *report)
     return 1;
 }
 
+/* A container inside a signed file's certificate table: placed there after
+ * signing, since the signature does not cover the table. */
+static void PrintTableText(const OpContainer *c)
+{
+    if (!c->inTable)
+        return;
+    printf("ignored:          a container inside the certificate table");
+    if (c->tableReport.end)
+        printf(" (file offsets %u to %u)", c->tableReport.start, c->tableReport.end);
+    printf(": not covered by the signature, never read by the shell\n");
+}
+
 static void PrintConfigText(const ConfigReport *config, int withText)
 {
     const OpContainer *c = &config->container;
     const EmbedHeaderFields *h = &c->report.header;
     EmbedStatus status = c->report.status;
 
-    if (!c->present) {
+    if (!c->present && !config->remains) {
         printf("configuration:    none\n");
+        PrintTableText(c);
         return;
     }
     printf("configuration:    %s\n", c->intact ? "present" : "DAMAGED, the shell finds none");
-    printf("  name:           \"%s\"\n", h->name);
+    if (config->remains)
+        printf("  remains:        file offsets %u to %u: a container %s\n", config->remainsStart,
+               config->remainsEnd,
+               c->intact ? "damaged and stacked before this one"
+                         : "whose copy at the end is missing or broken");
+    if (!c->present) {
+        PrintTableText(c);
+        return;
+    }
+    printf("  name:           \"%s\"\n", OpTerminalText(h->name, strlen(h->name)).c_str());
     printf("  length:         %u bytes\n", h->length);
     if (c->report.end)
         printf("  file offsets:   %u to %u\n", c->report.start, c->report.end);
+    printf("  location:       %s\n",
+           c->report.tableSize ? "before the certificate table, covered by the signature"
+                               : "at the end of the file (not signed)");
     if (status != EMBED_OK)
         printf("  fault:          %s\n", OpEmbedStatusName(status));
     if (status == EMBED_OK || status == EMBED_STORED_CRC || status == EMBED_PLAIN_CRC) {
@@ -148,11 +188,13 @@ static void PrintConfigText(const ConfigReport *config, int withText)
     }
     if (withText && c->intact) {
         printf("----- configuration text -----\n");
-        fwrite(c->body.data(), 1, c->body.size(), stdout);
+        /* The text exactly as stored (on Windows, no CR added before LF). */
+        OpWriteStdoutExact(c->body.data(), c->body.size());
         if (!c->body.empty() && c->body.back() != '\n')
             printf("\n");
         printf("----- end -----\n");
     }
+    PrintTableText(c);
 }
 
 static void PrintConfigJson(const ConfigReport *config, int withText)
@@ -162,8 +204,20 @@ static void PrintConfigJson(const ConfigReport *config, int withText)
     EmbedStatus status = c->report.status;
     int crcsKnown = status == EMBED_OK || status == EMBED_STORED_CRC || status == EMBED_PLAIN_CRC;
 
-    printf("{\"present\": %s, \"intact\": %s, \"status\": \"%s\"", c->present ? "true" : "false",
-           c->intact ? "true" : "false", OpEmbedStatusName(status));
+    printf("{\"present\": %s, \"intact\": %s, \"status\": \"%s\"",
+           c->present || config->remains ? "true" : "false", c->intact ? "true" : "false",
+           OpEmbedStatusName(status));
+    if (config->remains)
+        printf(", \"remainsStart\": %u, \"remainsEnd\": %u", config->remainsStart, config->remainsEnd);
+    printf(", \"location\": \"%s\", \"coveredBySignature\": %s, \"inCertificateTable\": ",
+           c->report.tableSize ? "before-certificate-table" : "end-of-file",
+           c->report.tableSize && c->present ? "true" : "false");
+    if (!c->inTable)
+        printf("null");
+    else if (c->tableReport.end)
+        printf("{\"start\": %u, \"end\": %u}", c->tableReport.start, c->tableReport.end);
+    else
+        printf("{\"start\": null, \"end\": null}");
     if (!c->present) {
         printf(", \"name\": null, \"length\": null}");
         return;
@@ -191,7 +245,7 @@ static void PrintConfigJson(const ConfigReport *config, int withText)
 
 static void PrintText(const char *path, const OpShellFile *shell, const RecordReport *record)
 {
-    printf("file:             %s\n", path);
+    printf("file:             %s\n", OpTerminalText(path, strlen(path)).c_str());
     printf("settings record:  %s, at file offset %u (0x%x)\n",
            record->valid ? "valid" : "INVALID", record->offset, record->offset);
     if (record->valid) {
@@ -202,7 +256,8 @@ static void PrintText(const char *path, const OpShellFile *shell, const RecordRe
                           sizeof kFlagNames / sizeof kFlagNames[0], ", ", 0);
             printf(")");
         }
-        printf("\n  program path:   %s\n", record->programPath);
+        printf("\n  program path:   %s\n",
+               OpTerminalText(record->programPath, strlen(record->programPath)).c_str());
         printf("  excluded:       ");
         if (record->osExclusionMask)
             PrintBitNames(stdout, record->osExclusionMask, kKindNames,
@@ -262,16 +317,27 @@ int OpInspect(int argc, char **argv)
     if (!OpReadFile(path, &bytes) || !OpOpenShell(path, bytes, &shell))
         return OP_EXIT_FAILED;
     ReadRecord(bytes, &shell, &record);
-    if (!ReadConfig(path, &config))
+    if (!ReadConfig(path, bytes, &shell, &config))
         return OP_EXIT_FAILED;
+    std::string cut = OpDescribeCut(&shell);
     if (json) {
         PrintJson(path, &shell, &record);
         printf(", \"config\": ");
         PrintConfigJson(&config, configText);
+        printf(", \"complete\": %s, \"cut\": ", cut.empty() ? "true" : "false");
+        if (cut.empty())
+            printf("null");
+        else
+            OpJsonString(stdout, cut.c_str(), cut.size());
         printf("}\n");
     } else {
         PrintText(path, &shell, &record);
+        if (!cut.empty())
+            printf("image:            CUT SHORT, Windows will not start it: %s\n", cut.c_str());
         PrintConfigText(&config, configText);
     }
+    /* A file cut short is no shell that can run, whatever its record says. */
+    if (!cut.empty())
+        return OpFail("'%s' is cut short: %s; Windows would refuse to start it", path, cut.c_str());
     return OP_EXIT_OK;
 }

@@ -2,30 +2,20 @@
  * ormpack: helpers shared by every command: messages, option parsing and
  * file access. Output files are written to a temporary file beside the
  * target and renamed over it, so a failed run leaves the old file (or no
- * file) and never a half-written one.
+ * file) and never a half-written one, and two runs never mix their bytes.
+ * What differs between systems is in platform_*.cpp.
  */
 #include "ormpack.h"
 
+#include "platform.h"
+
 #include <errno.h>
-#include <fcntl.h>
 #include <stdarg.h>
 #include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
+#include <string>
 
 static const char *g_commandName = "";
 
@@ -51,6 +41,17 @@ int OpFail(const char *format, ...)
     return OP_EXIT_FAILED;
 }
 
+void OpWarn(const char *format, ...)
+{
+    va_list args;
+
+    fprintf(stderr, "ormpack%s%s: warning: ", *g_commandName ? " " : "", g_commandName);
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    fputc('\n', stderr);
+}
+
 int OpUsageError(const char *format, ...)
 {
     va_list args;
@@ -60,6 +61,23 @@ int OpUsageError(const char *format, ...)
     va_end(args);
     fprintf(stderr, " (see 'ormpack %s --help')\n", g_commandName);
     return OP_EXIT_USAGE;
+}
+
+std::string OpTerminalText(const char *text, size_t length)
+{
+    std::string out;
+    char hex[8];
+
+    for (size_t i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (c < 0x20 || c >= 0x7F) {
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out;
 }
 
 /* The option whose long or short form is `word` (up to `length` characters). */
@@ -149,118 +167,63 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
     return 1;
 }
 
-/* Creates a new, empty temporary file beside `path`; returns its descriptor
- * and name, or -1. */
-static int CreateTempBeside(const char *path, int program, std::vector<char> *tempName)
+/* Refuses an output that exists and is not a regular file: the rename
+ * would replace a FIFO or a device node (as root, /dev/null) by a regular
+ * file. Returns 1, or 0 after printing the error. */
+static int CheckOutput(const char *path)
 {
-    const char *suffix = ".ormpack-tmp-XXXXXX";
-    tempName->assign(path, path + strlen(path));
-    tempName->insert(tempName->end(), suffix, suffix + strlen(suffix) + 1);
-#ifdef _WIN32
-    (void)program;
-    /* No mkstemp: fill the X's from the process id and a counter and let
-     * _O_EXCL refuse names that exist. */
-    static unsigned counter;
-    char *x = tempName->data() + tempName->size() - 7;
-    for (int attempt = 0; attempt < 100; attempt++) {
-        snprintf(x, 7, "%06x", (unsigned)((_getpid() * 131u + counter++) & 0xFFFFFF));
-        int fd = _open(tempName->data(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-#else
-    int fd = mkstemp(tempName->data());
-    if (fd >= 0)
-        fchmod(fd, program ? 0755 : 0644);
-    return fd;
-#endif
+    const char *what = OpNotRegularFile(path);
+    if (what)
+        return OpFail("'%s' is %s, not a regular file; ormpack writes only regular files", path,
+                      what), 0;
+    return 1;
+}
+
+/* Renames a finished temporary file over `path`; removes it on failure. */
+static int CommitTemp(const std::string &tempName, const char *path)
+{
+    std::string why;
+    if (OpReplaceFile(tempName.c_str(), path, &why))
+        return 1;
+    remove(tempName.c_str());
+    return OpFail("cannot replace '%s': %s", path, why.c_str()), 0;
 }
 
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program)
 {
-    std::vector<char> tempName;
-    int fd = CreateTempBeside(path, program, &tempName);
-    size_t done = 0;
+    std::string tempName;
+    int fd, error;
 
+    if (!CheckOutput(path))
+        return 0;
+    fd = OpTempCreate(path, program, &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
-    while (done < size) {
-        size_t chunk = size - done > (1u << 20) ? (1u << 20) : size - done;
-        long wrote = (long)write(fd, bytes + done, (unsigned)chunk);
-        if (wrote <= 0) {
-            int error = wrote < 0 ? errno : ENOSPC;
-            close(fd);
-            remove(tempName.data());
-            return OpFail("cannot write '%s': %s", tempName.data(), strerror(error)), 0;
-        }
-        done += (size_t)wrote;
+    error = OpTempWrite(fd, bytes, size);
+    int closeError = OpTempClose(fd);
+    if (!error)
+        error = closeError;
+    if (error) {
+        remove(tempName.c_str());
+        return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
     }
-#ifndef _WIN32
-    if (fsync(fd) != 0) {
-        int error = errno;
-        close(fd);
-        remove(tempName.data());
-        return OpFail("cannot write '%s': %s", tempName.data(), strerror(error)), 0;
-    }
-#endif
-    if (close(fd) != 0) {
-        int error = errno;
-        remove(tempName.data());
-        return OpFail("cannot write '%s': %s", tempName.data(), strerror(error)), 0;
-    }
-#ifdef _WIN32
-    if (!MoveFileExA(tempName.data(), path, MOVEFILE_REPLACE_EXISTING)) {
-        unsigned long error = GetLastError();
-        remove(tempName.data());
-        return OpFail("cannot replace '%s' (Windows error %lu)", path, error), 0;
-    }
-#else
-    if (rename(tempName.data(), path) != 0) {
-        int error = errno;
-        remove(tempName.data());
-        return OpFail("cannot replace '%s': %s", path, strerror(error)), 0;
-    }
-#endif
-    return 1;
+    return CommitTemp(tempName, path);
 }
 
-int OpSameFile(const char *a, const char *b)
+int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context)
 {
-#ifdef _WIN32
-    /* File indexes identify a file across different spellings of its path. */
-    BY_HANDLE_FILE_INFORMATION infoA, infoB;
-    HANDLE handleA = CreateFileA(a, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, 0, NULL);
-    HANDLE handleB = CreateFileA(b, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, 0, NULL);
-    int same = 0;
-    if (handleA != INVALID_HANDLE_VALUE && handleB != INVALID_HANDLE_VALUE &&
-        GetFileInformationByHandle(handleA, &infoA) && GetFileInformationByHandle(handleB, &infoB))
-        same = infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
-               infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
-               infoA.nFileIndexLow == infoB.nFileIndexLow;
-    if (handleA != INVALID_HANDLE_VALUE)
-        CloseHandle(handleA);
-    if (handleB != INVALID_HANDLE_VALUE)
-        CloseHandle(handleB);
-    return same;
-#else
-    struct stat statA, statB;
-    return stat(a, &statA) == 0 && stat(b, &statB) == 0 && statA.st_dev == statB.st_dev &&
-           statA.st_ino == statB.st_ino;
-#endif
-}
+    std::string tempName;
+    int fd;
 
-uint32_t OpGet32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-void OpPut32(uint8_t *p, uint32_t value)
-{
-    p[0] = (uint8_t)value;
-    p[1] = (uint8_t)(value >> 8);
-    p[2] = (uint8_t)(value >> 16);
-    p[3] = (uint8_t)(value >> 24);
+    if (!CheckOutput(path))
+        return 0;
+    fd = OpTempCreate(path, program, &tempName);
+    if (fd < 0)
+        return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
+    OpTempClose(fd);
+    if (!fill(tempName.c_str(), context)) {
+        remove(tempName.c_str());
+        return 0;
+    }
+    return CommitTemp(tempName, path);
 }

@@ -46,7 +46,9 @@ int OpReadContainer(const char *path, OpContainer *container)
     container->present = 0;
     container->intact = 0;
     container->body.clear();
+    container->inTable = 0;
     memset(&container->report, 0, sizeof container->report);
+    memset(&container->tableReport, 0, sizeof container->tableReport);
     if (!FileOpen(path, FILE_READ, &file, &err))
         return OpFail("cannot open '%s' (error %u)", path, err), 0;
     if (!FileGetSize(file, &size, &err)) {
@@ -54,15 +56,38 @@ int OpReadContainer(const char *path, OpContainer *container)
         return OpFail("cannot size '%s' (error %u)", path, err), 0;
     }
     body = EmbedReadAppended(file, size, &length, &container->report);
-    FileClose(file, &err);
     container->present = container->report.status != EMBED_NO_HEADER &&
                          container->report.status != EMBED_BAD_HEADER;
+    if (container->report.tableSize) {
+        /* What the shell ignores: a container at the very end, inside the table. */
+        char *planted = EmbedReadBlockReport(file, size, NULL, 0, 1, &container->tableReport);
+        EmbedFreeBlock(planted);
+        container->inTable = container->tableReport.status != EMBED_NO_HEADER &&
+                             container->tableReport.status != EMBED_BAD_HEADER;
+    }
+    FileClose(file, &err);
     if (body) {
         container->intact = 1;
         container->body.assign(body, length);
         EmbedFreeBlock(body);
     }
     return 1;
+}
+
+int OpFindContainerStart(const std::vector<uint8_t> &bytes, uint32_t imageEnd, uint32_t *start)
+{
+    uint64_t p;
+
+    for (p = imageEnd; p <= (uint64_t)imageEnd + 7 && p + EMBED_PROTECTED_FROM <= bytes.size(); p++) {
+        if (memcmp(&bytes[p], EMBED_MAGIC, sizeof EMBED_MAGIC) == 0 &&
+            bytes[p + EMBED_OFF_VERSION] == EMBED_VERSION && bytes[p + EMBED_OFF_VERSION + 1] == 0) {
+            *start = (uint32_t)p;
+            return 1;
+        }
+        if (bytes[p] != 0)
+            break;
+    }
+    return 0;
 }
 
 static uint32_t Parse(const char *text, uint32_t length)
@@ -116,6 +141,34 @@ uint32_t OpFirstMalformedLine(const char *text, uint32_t length, uint32_t *resul
             low = middle + 1;
     }
     return (uint32_t)low + 1;
+}
+
+uint32_t OpFirstUnreadableLine(const char *text, uint32_t length, OpLineFault *fault,
+                               uint32_t *column)
+{
+    std::vector<uint32_t> ends = LineEnds(text, length);
+    uint32_t start = 0;
+
+    *fault = OP_LINE_OK;
+    *column = 0;
+    for (size_t i = 0; i < ends.size(); i++) {
+        uint32_t end = ends[i];
+        while (end > start && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+            end--;
+        const char *nul = (const char *)memchr(text + start, 0, end - start);
+        if (nul) {
+            *fault = OP_LINE_NUL;
+            *column = (uint32_t)(nul - (text + start)) + 1;
+            return (uint32_t)i + 1;
+        }
+        if (end - start > INI_LINE_MAX) {
+            *fault = OP_LINE_TOO_LONG;
+            *column = end - start;
+            return (uint32_t)i + 1;
+        }
+        start = ends[i];
+    }
+    return 0;
 }
 
 std::string OpLineText(const char *text, uint32_t length, uint32_t number)

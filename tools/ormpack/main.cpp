@@ -16,7 +16,9 @@ static const OpCommand kCommands[] = {
      "write a copy of the shell with a settings record and optional configuration text",
      "  -o, --output OUT.EXE   file to write (never the input)\n"
      "  --program PATH         product executable, at most 79 characters;\n"
-     "                         may start with $WINDIR\\ or $SHELLDIR\\\n"
+     "                         may start with $WINDIR\\ or $SHELLDIR\\; ASCII,\n"
+     "                         no double quote, not ending in \\ (a path\n"
+     "                         relative to the current folder is warned about)\n"
      "  --wait                 the shell waits until the product has finished\n"
      "  --config-required      the shell refuses to start the product without\n"
      "                         configuration text\n"
@@ -25,7 +27,9 @@ static const OpCommand kCommands[] = {
      "  --config FILE.ini      append FILE.ini as the configuration container,\n"
      "                         replacing one the input carries; the text must\n"
      "                         parse (the first bad line is named) and hold at\n"
-     "                         most 65535 bytes\n"
+     "                         most 65535 bytes of single-byte text (no\n"
+     "                         byte-order mark), lines of at most 255\n"
+     "                         characters and no NUL byte\n"
      "  --config-name NAME     name stored with the text (default: FILE.ini's\n"
      "                         file name; at most 32 characters)\n"
      "  --no-config            drop a container the input carries\n"
@@ -35,7 +39,8 @@ static const OpCommand kCommands[] = {
      "show a packaged shell's settings record and configuration container",
      "  --json                 one JSON object instead of text\n"
      "  --config-text          also show the configuration text\n"
-     "  Exit code 0 whenever the file is a shell, whatever it holds.\n"},
+     "  Exit code 0 whenever the file is a shell, whatever its record and\n"
+     "  container hold; 1 when it is cut short (Windows will not start it).\n"},
     {"extract", OpExtract, "FILE -o OUT.ini",
      "write the plain configuration text of a packaged shell's container",
      "  -o, --output OUT.ini   file to write\n"},

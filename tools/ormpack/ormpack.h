@@ -13,7 +13,12 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <string>
 #include <vector>
+
+#include "platform.h"
+
+#include "platform.h"
 
 #define OP_EXIT_OK     0
 #define OP_EXIT_FAILED 1
@@ -49,6 +54,9 @@ void OpSetCommandName(const char *name);
 /* Prints "ormpack CMD: message" on stderr; returns OP_EXIT_FAILED. */
 int OpFail(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+/* Prints "ormpack CMD: warning: message" on stderr; the run goes on. */
+void OpWarn(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
 /* Prints "ormpack CMD: message (see 'ormpack CMD --help')" on stderr;
  * returns OP_EXIT_USAGE. */
 int OpUsageError(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -78,18 +86,28 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes /* OUT */);
 
 /* Writes bytes to path through a temporary file in the same folder and a
  * rename, so that a failure never leaves a partial file at path. On POSIX a
- * program gets mode 0755, other files 0644. Returns 1, or 0 after printing
- * the error. */
+ * program gets mode 0755, other files 0644. An output that exists and is
+ * not a regular file (a FIFO, a device, a folder) is refused. Returns 1, or
+ * 0 after printing the error. */
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program);
 
-/* Whether two paths name the same existing file. */
-int OpSameFile(const char *a, const char *b);
+/* Fills the file at `tempPath` (which exists, empty); returns 1, or 0 after
+ * printing the error. */
+typedef int (*OpFillFn)(const char *tempPath, void *context);
+
+/* OpWriteFileAtomic for writers that take a file name: creates the
+ * temporary file beside `path`, lets `fill` write it, and renames it over
+ * path, with the same refusal. Returns 1, or 0 after printing the error
+ * (the temporary file is removed). Writing a file onto itself is safe: it
+ * is replaced at once. */
+int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context);
+
+/* Text from a file made safe for a terminal: control characters and bytes
+ * from 0x7F (which include the C1 controls, ESC's 8-bit forms) as \xHH,
+ * so that a crafted file cannot send escape sequences. */
+std::string OpTerminalText(const char *text, size_t length);
 
 /* Writes text as a JSON string literal (bytes outside ASCII as \u00XX). */
 void OpJsonString(FILE *out, const char *text, size_t length);
-
-/* Little-endian words in byte buffers. */
-uint32_t OpGet32(const uint8_t *p);
-void OpPut32(uint8_t *p, uint32_t value);
 
 #endif

@@ -1,11 +1,12 @@
 /*
  * ormpack: locating the parts of a shell's program file in memory: the PE
  * headers, the settings record at the start of the ".ormset" section and
- * the Authenticode certificate table.
+ * the Authenticode certificate table; and whether the file was cut short.
  */
 #include "ormpack.h"
 #include "shellfile.h"
 
+#include <stdio.h>
 #include <string.h>
 
 int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile *shell)
@@ -18,14 +19,40 @@ int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile
     if (result != PE_OK)
         return OpFail("'%s' is not a PE program file", path), 0;
     shell->isSigned = PeGetCertificateTable(&shell->pe, &shell->certOffset, &shell->certSize);
-    if (!PeFindSection(&shell->pe, PS_SECTION_NAME, &section) || section.rawSize < PS_RECORD_SIZE ||
-        memcmp(bytes.data() + section.rawOffset, PS_MAGIC, sizeof PS_MAGIC) != 0)
+    if (!PeFindSection(&shell->pe, PS_SECTION_NAME, &section) || section.rawSize < PS_RECORD_SIZE)
         return OpFail("no settings record found in '%s' (no %s section holding one)", path,
                       PS_SECTION_NAME), 0;
     shell->recordOffset = section.rawOffset;
-    for (uint32_t i = 0; PeGetSection(&shell->pe, i, &section); i++)
-        if (section.rawOffset + (uint64_t)section.rawSize > shell->imageEnd &&
-            section.rawOffset + (uint64_t)section.rawSize <= bytes.size())
-            shell->imageEnd = section.rawOffset + section.rawSize;
+    shell->hasMagic = memcmp(bytes.data() + section.rawOffset, PS_MAGIC, sizeof PS_MAGIC) == 0;
+    PeCheckExtents(&shell->pe, &shell->extent);
+    shell->imageEnd = OpImageEnd(&shell->pe);
     return 1;
+}
+
+uint32_t OpImageEnd(const PeImage *pe)
+{
+    PeSection section;
+    uint32_t end = 0;
+
+    for (uint32_t i = 0; PeGetSection(pe, i, &section); i++)
+        if (section.rawOffset + (uint64_t)section.rawSize > end &&
+            section.rawOffset + (uint64_t)section.rawSize <= pe->fileSize)
+            end = section.rawOffset + section.rawSize;
+    return end;
+}
+
+std::string OpDescribeCut(const OpShellFile *shell)
+{
+    const PeExtentFault *f = &shell->extent;
+    char text[160];
+
+    if (f->part == PE_EXTENT_OK)
+        return std::string();
+    if (f->part == PE_EXTENT_SECTION)
+        snprintf(text, sizeof text, "section %s ends", OpTerminalText(f->name, strlen(f->name)).c_str());
+    else
+        snprintf(text, sizeof text, "%s", f->part == PE_EXTENT_HEADERS ? "the headers end"
+                                                                      : "the section table ends");
+    return std::string(text) + " at file offset " + std::to_string(f->end) +
+           ", past the end of the file (" + std::to_string(shell->pe.fileSize) + " bytes)";
 }

@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include <string>
 #include <vector>
 
 #include "pe_image.h"
@@ -14,15 +15,28 @@
 typedef struct OpShellFile {
     PeImage pe;              /* headers; points into the caller's bytes */
     uint32_t recordOffset;   /* file offset of the settings record */
+    int hasMagic;            /* the record there begins with its magic */
     int isSigned;            /* an Authenticode certificate table is present */
     uint32_t certOffset;     /* its file offset and size, when signed */
     uint32_t certSize;
     uint32_t imageEnd;       /* end of the last section's raw data: what follows is appended */
+    PeExtentFault extent;    /* the part that reaches past the end of the file, when
+                                extent.part is not PE_EXTENT_OK (a file cut short) */
 } OpShellFile;
 
-/* Parses the PE headers and finds the settings record (the magic at the
- * start of the ".ormset" section, with room for the whole record). Returns
- * 1, or 0 after printing why the file is not a shell. */
+/* Parses the PE headers and finds the settings record: the start of the
+ * ".ormset" section, with room for the whole record. The record may be
+ * damaged, its magic too (hasMagic): the shell would read it there and
+ * find it invalid. Returns 1, or 0 after printing why the file is not a
+ * shell. */
 int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile *shell /* OUT */);
+
+/* The end of the last section's raw data that lies inside the file. */
+uint32_t OpImageEnd(const PeImage *pe);
+
+/* Says what of a file cut short lies past its end, e.g. "section .rsrc
+ * ends at file offset 61440, past the end of the file (60000 bytes)";
+ * empty for a complete file. */
+std::string OpDescribeCut(const OpShellFile *shell);
 
 #endif

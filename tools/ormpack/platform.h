@@ -1,0 +1,44 @@
+/*
+ * ormpack: what the tool needs of the operating system, declared once and
+ * implemented per platform (platform_posix.cpp, platform_win32.cpp; CMake
+ * picks one, as for the file layer): temporary files beside an output and
+ * the rename over it, telling files apart, standard output as bytes.
+ */
+#ifndef ORMPACK_PLATFORM_H
+#define ORMPACK_PLATFORM_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+/* Creates a new, empty file beside `path` (its name is path plus
+ * ".ormpack-tmp-" and six characters), open for writing. On POSIX a program
+ * gets mode 0755, other files 0644. Returns a descriptor and sets
+ * `tempName`, or returns -1 with errno set. */
+int OpTempCreate(const char *path, int program, std::string *tempName /* OUT */);
+
+/* Writes all `size` bytes to the descriptor. Returns 0 or an errno value. */
+int OpTempWrite(int fd, const uint8_t *bytes, size_t size);
+
+/* Flushes the file to the disk and closes the descriptor (closed even when
+ * the flush fails). Returns 0 or an errno value. */
+int OpTempClose(int fd);
+
+/* Renames `tempName` over `path`, replacing a file that is there. Returns 1,
+ * or 0 with the system's reason in `why`. */
+int OpReplaceFile(const char *tempName, const char *path, std::string *why /* OUT */);
+
+/* Whether two paths name the same existing file. */
+int OpSameFile(const char *a, const char *b);
+
+/* What `path` names when it exists and is not a regular file ("a folder",
+ * "a FIFO", "a device", ...), or NULL when it is a regular file or does not
+ * exist. */
+const char *OpNotRegularFile(const char *path);
+
+/* Writes bytes to standard output exactly as they are (no translation of
+ * line ends on Windows); the rest of the output keeps its mode. */
+void OpWriteStdoutExact(const void *bytes, size_t size);
+
+#endif

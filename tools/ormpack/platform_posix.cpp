@@ -1,0 +1,89 @@
+/*
+ * ormpack on POSIX: temporary files by mkstemp, fsync before the rename,
+ * stat to tell regular files from FIFOs, devices and folders.
+ */
+#include "platform.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <vector>
+
+int OpTempCreate(const char *path, int program, std::string *tempName)
+{
+    std::string pattern = std::string(path) + ".ormpack-tmp-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());
+    if (fd < 0)
+        return -1;
+    fchmod(fd, program ? 0755 : 0644);
+    tempName->assign(name.data());
+    return fd;
+}
+
+int OpTempWrite(int fd, const uint8_t *bytes, size_t size)
+{
+    size_t done = 0;
+
+    while (done < size) {
+        size_t chunk = size - done > (1u << 20) ? (1u << 20) : size - done;
+        ssize_t wrote = write(fd, bytes + done, chunk);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return wrote < 0 ? errno : ENOSPC;
+        done += (size_t)wrote;
+    }
+    return 0;
+}
+
+int OpTempClose(int fd)
+{
+    int error = fsync(fd) != 0 ? errno : 0;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+int OpReplaceFile(const char *tempName, const char *path, std::string *why)
+{
+    if (rename(tempName, path) == 0)
+        return 1;
+    *why = strerror(errno);
+    return 0;
+}
+
+int OpSameFile(const char *a, const char *b)
+{
+    struct stat statA, statB;
+    return stat(a, &statA) == 0 && stat(b, &statB) == 0 && statA.st_dev == statB.st_dev &&
+           statA.st_ino == statB.st_ino;
+}
+
+const char *OpNotRegularFile(const char *path)
+{
+    struct stat st;
+
+    if (stat(path, &st) != 0 || S_ISREG(st.st_mode))
+        return NULL;
+    if (S_ISDIR(st.st_mode))
+        return "a folder";
+    if (S_ISFIFO(st.st_mode))
+        return "a FIFO";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return "a device";
+    if (S_ISSOCK(st.st_mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+void OpWriteStdoutExact(const void *bytes, size_t size)
+{
+    fwrite(bytes, 1, size, stdout);
+}
