@@ -84,6 +84,10 @@ static LRESULT CALLBACK SessionWatchProc(HWND window, UINT message, WPARAM wPara
         if (!wParam)
             TieSetKillOnClose(WatchedJob, TRUE);
         return 0;
+    case WM_CLOSE:
+        /* A polite "close" (taskkill without /F) would only take the watch
+         * away; the shell, windowless before, does not end on it either. */
+        return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,20 @@ protected:
         EXPECT_TRUE(RigRunAndWait(line.c_str(), 60000, &code)) << line;
         EXPECT_EQ(code, 0u) << line;
         return out;
+    }
+
+    /* A shell packaged with `arguments`, once per test program: tests that
+     * need the same settings share it (each ormpack run costs a Wine start).
+     * Tests that must change the file copy it first. */
+    std::string Packaged(const std::string &arguments)
+    {
+        static std::map<std::string, std::string> shells;
+        auto known = shells.find(arguments);
+        if (known != shells.end() && GetFileAttributesA(known->second.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return known->second;
+        std::string shell = Package("pkg" + std::to_string(shells.size()) + ".exe", arguments);
+        shells[arguments] = shell;
+        return shell;
     }
 
     /* Runs a shell that must end without any message box. */
@@ -287,7 +302,7 @@ struct TailCase {
  * name is split off by the shell's own rule on both. */
 TEST_F(ShellWine, ProductReceivesQuotedPathAndTail)
 {
-    std::string shell = Package("cmdline.exe", "--program $SHELLDIR\\PRODUCT.EXE");
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE");
     std::string shell95 = Work("cmdline95.exe");
     ASSERT_TRUE(RigCopyFile(shell, shell95));
     ASSERT_TRUE(RigSetWindowsVersion("cmdline95.exe", "win95"));
@@ -307,22 +322,31 @@ TEST_F(ShellWine, ProductReceivesQuotedPathAndTail)
         {"quote inside an unquoted name", "b\" c", "\"a b\" c", true},
         {"control characters after the name", "x \t", "\t \x01 x \t", false},
     };
+    /* All shells of one version run side by side, each product reporting to
+     * a file of its own: under emulation a start costs more than a wait. */
+    const size_t count = sizeof cases / sizeof cases[0];
     for (const char *version : {"default", "win95"}) {
         bool ansi = strcmp(version, "win95") == 0;
         const std::string &path = ansi ? shell95 : shell;
-        for (const auto &c : cases) {
-            SCOPED_TRACE(std::string(version) + ": " + c.name);
-            DeleteFileA(Work("received.txt").c_str());
+        std::vector<RigProcess> processes(count);
+        for (size_t i = 0; i < count; i++) {
+            const TailCase &c = cases[i];
+            std::string report = Work("tail" + std::to_string(i) + ".txt");
+            DeleteFileA(report.c_str());
+            SetEnvironmentVariableA("PROBE_OUT", report.c_str());
             std::string rest = !c.afterShell.empty() ? c.afterShell : c.tail.empty() ? "" : " " + c.tail;
             std::string line = (c.unquotedShell ? path : "\"" + path + "\"") + rest;
-            RigProcess process;
+            ASSERT_TRUE(RigStart(line.c_str(), &processes[i], RIG_DEFAULT_SHOW, path.c_str())) << c.name;
+        }
+        for (size_t i = 0; i < count; i++) {
+            const TailCase &c = cases[i];
+            SCOPED_TRACE(std::string(version) + ": " + c.name);
             DWORD code = 0xDEADBEEF;
-            ASSERT_TRUE(RigStart(line.c_str(), &process, RIG_DEFAULT_SHOW, path.c_str()));
-            EXPECT_TRUE(RigWaitExit(&process, EXIT_TIMEOUT_MS, &code));
-            RigKill(&process);
+            EXPECT_TRUE(RigWaitExit(&processes[i], EXIT_TIMEOUT_MS, &code));
+            RigKill(&processes[i]);
             EXPECT_EQ(code, 0u);
             std::string expected = head + c.tail;
-            std::string received = Received();
+            std::string received = RigWaitForFile(Work("tail" + std::to_string(i) + ".txt"), 30000);
             if (ansi)
                 expected = ThroughAnsiCalls(expected);
             EXPECT_EQ(received.size(), expected.size());
@@ -350,7 +374,7 @@ TEST_F(ShellWine, LineTheSystemRefusesIsAFailedStart)
 
 TEST_F(ShellWine, ProductInheritsShowState)
 {
-    std::string shell = Package("show.exe", "--program $SHELLDIR\\PRODUCT.EXE");
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE");
     SetEnvironmentVariableA("PROBE_SHOW", Work("show.txt").c_str());
     DeleteFileA(Work("show.txt").c_str());
     RigProcess process;
@@ -391,7 +415,7 @@ TEST_F(ShellWine, FailedStartIsReportedWithExitCode2)
         {"missing.exe", "NOSUCH.EXE", NULL, EXIT_NOT_STARTED_CODE},
         {"folder.exe", "AFOLDER", NULL, EXIT_NOT_STARTED_CODE},
         {"notprog.exe", "NOTAPROG.EXE", NULL, EXIT_NOT_STARTED_CODE},
-        {"missing98.exe", "NOSUCH.EXE", "win98", 0},
+        {"missing98.exe", "NOSUCH.EXE", "win98", 0},   /* a copy of missing.exe */
     };
     char notFound[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, ERROR_FILE_NOT_FOUND, 0,
@@ -399,9 +423,12 @@ TEST_F(ShellWine, FailedStartIsReportedWithExitCode2)
     ASSERT_NE(notFound[0], '\0');
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        std::string shell = Package(c.name, std::string("--program $SHELLDIR\\") + c.program);
+        std::string shell = Work(c.name);
         if (c.version) {
+            ASSERT_TRUE(RigCopyFile(Work("missing.exe"), shell));
             ASSERT_TRUE(RigSetWindowsVersion(c.name, c.version));
+        } else {
+            shell = Package(c.name, std::string("--program $SHELLDIR\\") + c.program);
         }
         RigMessageBox box;
         EXPECT_EQ(RunWithBox("\"" + shell + "\"", &box), c.exitCode);
@@ -532,7 +559,7 @@ TEST_F(ShellWine, WaitFlagKeepsShellUntilProductEnds)
 
 TEST_F(ShellWine, WaitOnProductThatAlreadyEnded)
 {
-    std::string shell = Package("wait_ended.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait");
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
     EXPECT_EQ(RunQuiet("\"" + shell + "\""), 0u);
     EXPECT_TRUE(ProductStarted());
 }
@@ -595,7 +622,7 @@ TEST_F(ShellWine, ShellInFolderOutsideAnsiCodePage)
     std::string folder = Work("Ελληνικά 中文 \xF0\x9F\x99\x82");
     ASSERT_TRUE(RigMakeFolder(folder));
     std::string packaged =
-        Package("unicode.exe", "--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
+        Packaged("--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
     ASSERT_TRUE(RigCopyFile(packaged, folder + "\\SHELL.EXE"));
     ASSERT_TRUE(RigCopyFile("probe.exe", folder + "\\PRODUCT.EXE"));
     EXPECT_EQ(RunQuiet("\"" + folder + "\\SHELL.EXE\" x"), 0u);
@@ -623,7 +650,7 @@ std::string DeepFolder(size_t total, const std::string &fileName)
 TEST_F(ShellWine, ShellInDeepFolder)
 {
     std::string packaged =
-        Package("deep.exe", "--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
+        Packaged("--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
     for (size_t total : {250, 254, 256, 257}) {
         SCOPED_TRACE(total);
         std::string folder = DeepFolder(total, "SHELL.EXE");
@@ -644,7 +671,7 @@ TEST_F(ShellWine, ShellInDeepFolder)
 TEST_F(ShellWine, ShellStepsBeyondPlainPathLength)
 {
     std::string packaged =
-        Package("deeper.exe", "--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
+        Packaged("--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
     for (size_t total : {259, 300}) {
         SCOPED_TRACE(total);
         std::string folder = DeepFolder(total, "SHELL.EXE");
@@ -678,8 +705,8 @@ TEST_F(ShellWine, ShellStepsBeyondPlainPathLength)
 
 TEST_F(ShellWine, PassExitCodeGivesTheProductsCode)
 {
-    std::string passing = Package("passcode.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait --pass-exit-code");
-    std::string waiting = Package("waitcode.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait");
+    std::string passing = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --pass-exit-code");
+    std::string waiting = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
     const struct {
         const std::string *shell;
         const char *productCode;
@@ -762,8 +789,8 @@ protected:
  * family where there are no jobs, they keep running. */
 TEST_F(TiedShell, EndingTheShellEndsTheProduct)
 {
-    std::string tied = Package("tied.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
-    std::string untied = Package("untied.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait");
+    std::string tied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
+    std::string untied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
     ASSERT_TRUE(RigCopyFile(tied, Work("tied98.exe")));
     ASSERT_TRUE(RigSetWindowsVersion("tied98.exe", "win98"));
     const struct {
@@ -790,7 +817,7 @@ TEST_F(TiedShell, EndingTheShellEndsTheProduct)
  * holds only while the shell waits. */
 TEST_F(TiedShell, ChildOfAnEndedProductKeepsRunning)
 {
-    std::string tied = Package("tied_end.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
+    std::string tied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
     HANDLE childHold = CreateEventA(NULL, TRUE, FALSE, "OrmShellChildHold");
     SetEnvironmentVariableA("PROBE_SPAWN_HOLD", "OrmShellChildHold");
     EXPECT_EQ(RunQuiet("\"" + tied + "\""), 0u);
@@ -837,7 +864,7 @@ HWND WaitForWindowOf(DWORD pid)
  * shell's windows as the system sends them. */
 TEST_F(TiedShell, EndOfSessionUnties)
 {
-    std::string tied = Package("tied_session.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
+    std::string tied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
     for (bool ending : {true, false}) {
         SCOPED_TRACE(ending ? "session ends" : "end cancelled");
         DeleteFileA(Work("pid.txt").c_str());
@@ -849,6 +876,9 @@ TEST_F(TiedShell, EndOfSessionUnties)
         HWND window = WaitForWindowOf(shell.pid);
         ASSERT_NE(window, nullptr) << "the tied shell keeps a window for the session messages";
         DWORD_PTR answer = 0;
+        /* A polite close does not take the watch away. */
+        ASSERT_TRUE(SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer));
+        EXPECT_TRUE(IsWindow(window));
         ASSERT_TRUE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
                                         &answer));
         EXPECT_EQ(answer, (DWORD_PTR)TRUE) << "the shell agrees to end";
@@ -868,7 +898,7 @@ TEST_F(TiedShell, EndOfSessionUnties)
  * there at once instead of after the system's time-out. */
 TEST_F(ShellWine, WaitingShellIsIdleForInput)
 {
-    std::string shell = Package("idle.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait");
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
     HeldProduct held("OrmShellIdleHold");
     RigProcess process;
     ASSERT_TRUE(RigStart(("\"" + shell + "\"").c_str(), &process));
