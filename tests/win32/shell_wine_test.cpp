@@ -400,8 +400,9 @@ TEST_F(ShellWine, WindirMacroStartsProductFromWindowsDirectory)
 }
 
 /* A product that cannot be started: the box names the path and the system's
- * reason (with the path in place of a "%1" the reason may carry); the exit
- * code is 2 on the NT family and stays 0 on the 95 family. */
+ * reason (with the path in place of a "%1" the reason may carry, as in
+ * "Bad EXE format for %1."); the exit code is 2 on the NT family, NT 3.51
+ * included, and stays 0 on the 95 family. */
 TEST_F(ShellWine, FailedStartIsReportedWithExitCode2)
 {
     ASSERT_TRUE(CreateDirectoryA(Work("AFOLDER").c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
@@ -415,7 +416,8 @@ TEST_F(ShellWine, FailedStartIsReportedWithExitCode2)
         {"missing.exe", "NOSUCH.EXE", NULL, EXIT_NOT_STARTED_CODE},
         {"folder.exe", "AFOLDER", NULL, EXIT_NOT_STARTED_CODE},
         {"notprog.exe", "NOTAPROG.EXE", NULL, EXIT_NOT_STARTED_CODE},
-        {"missing98.exe", "NOSUCH.EXE", "win98", 0},   /* a copy of missing.exe */
+        {"missing98.exe", "NOSUCH.EXE", "win98", 0},   /* copies of missing.exe */
+        {"missing351.exe", "NOSUCH.EXE", "nt351", EXIT_NOT_STARTED_CODE},   /* the look paints the box */
     };
     char notFound[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, ERROR_FILE_NOT_FOUND, 0,
