@@ -3,7 +3,11 @@
 # installs what is missing, then
 #  1. the native build with AddressSanitizer/UBSan and its tests,
 #  2. the fuzzers (clang, libFuzzer), each for a bounded time,
-#  3. the Win32 build (MinGW) and its tests: real programs under 32-bit Wine.
+#  3. the Win32 build (MinGW) and its tests: real programs under 32-bit Wine;
+#  4. the Win64 build (the product library for 64-bit products) and its tests
+#     under 64-bit Wine, where the Win32 build's shell starts a 64-bit product.
+# Each build also packs its release archive and builds the example product
+# against it (tests/product/vendor_build.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 tests/rig/install-deps.sh
@@ -23,3 +27,9 @@ cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
       -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build build/win32
 tests/rig/wine-suite.sh build/win32
+
+echo "== Win64 build (the product library) and its tests under 64-bit Wine"
+cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+      -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build build/win64
+tests/rig/wine-suite.sh build/win64

@@ -1,7 +1,13 @@
 # Helpers shared by every folder: warnings for our own code, test registration
 # for the host build and for the Win32 build run under Wine.
 
-set(ORM_WARNINGS -Wall -Wextra -Werror)
+# Taken into a product's project (add_subdirectory), whose compiler may warn
+# about more, the library builds without -Werror.
+if(PROJECT_IS_TOP_LEVEL)
+  set(ORM_WARNINGS -Wall -Wextra -Werror)
+else()
+  set(ORM_WARNINGS -Wall -Wextra)
+endif()
 
 # orm_warnings(target): our own code builds warning-free.
 function(orm_warnings target)
@@ -38,5 +44,6 @@ function(orm_add_wine_test)
   add_test(NAME ${T_NAME}
            COMMAND ${PROJECT_SOURCE_DIR}/tests/rig/wine-run.sh $<TARGET_FILE:${T_NAME}>
            WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
-  set_tests_properties(${T_NAME} PROPERTIES LABELS wine TIMEOUT ${T_TIMEOUT})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS wine TIMEOUT ${T_TIMEOUT}
+                       ENVIRONMENT ORM_WINEARCH=${ORM_WINE_ARCH})
 endfunction()

@@ -2,7 +2,8 @@
  * Reading the configuration container appended to a program file (format in
  * embed_format.h). The shell calls EmbedLoadIni with its own file name; the
  * packaging tool reads containers through the same functions, so what it
- * reports is what the shell will see.
+ * reports is what the shell will see. A product started by the shell calls
+ * EmbedLoadShellIni to read the same configuration.
  *
  * Every failure gives none (NULL) and leaves nothing to free: a missing or
  * short file, wrong magic or version, header copies that differ, a length
@@ -17,6 +18,10 @@
 #include "embed_format.h"
 #include "fileio.h"
 #include "ini.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 /* Why a read gave none, for tools and tests; the shell never looks. */
 typedef enum EmbedStatus {
@@ -42,9 +47,10 @@ typedef struct EmbedReadReport {
 
 /* Reads the container at `position`: its end when `atEnd` is set (the second
  * copy lies in the 72 bytes before it), else its start. Returns the plain
- * body (a buffer of at least one byte even when the body is empty) and its
- * length, or NULL. `parameterOverride`, when not 0, is a masked protection
- * parameter that replaces the header's. */
+ * body (a buffer of at least one byte even when the body is empty, with a
+ * zero byte after the body) and its length, or NULL; the caller releases
+ * the body with EmbedFreeBlock. `parameterOverride`, when not 0, is a masked
+ * protection parameter that replaces the header's. The file stays open. */
 char *EmbedReadBlock(FileHandle file, uint32_t position,
                      uint32_t *length,            /* OUT, may be NULL; 0 on failure */
                      uint32_t parameterOverride, uint16_t atEnd);
@@ -61,7 +67,7 @@ void EmbedFreeBlock(char *body);
  * ends at the end of the file, or, when there is none and the file is a PE
  * image whose Authenticode certificate table takes up the end of the file,
  * the one that ends where that table starts (signing appends the table after
- * the container). */
+ * the container). Returns the body as EmbedReadBlock does. */
 char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length /* OUT */,
                         EmbedReadReport *report /* OUT, may be NULL */);
 
@@ -74,6 +80,24 @@ IniFile *EmbedLoadIni(const char *path);
 /* EmbedLoadIni with a UTF-16 file name (FileOpenW), for a program file whose
  * name the ANSI code page cannot spell; Windows NT only. */
 IniFile *EmbedLoadIniW(const wchar_t *path);
+#endif
+
+/* The name of the environment variable in which the shell hands its own
+ * full file name to the product it starts. */
+#define EMBED_SHELL_VARIABLE "ORMGEN32_SHELL"
+
+/* For a product: the configuration text appended to the shell that started
+ * it. Reads the file named by the environment variable ORMGEN32_SHELL (the
+ * shell sets it to its own full file name, as UTF-16 on Windows NT, so any
+ * folder name works) and parses its container as EmbedLoadIni does.
+ * Returns the IniFile, which the caller reads with the lookups of ini.h and
+ * releases with IniClose; or NULL when the variable is unset or empty (the
+ * product was not started by a shell), or the file has no container, or
+ * the container or its text is damaged. */
+IniFile *EmbedLoadShellIni(void);
+
+#ifdef __cplusplus
+}
 #endif
 
 #endif

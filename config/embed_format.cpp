@@ -18,10 +18,10 @@ const uint8_t EMBED_MAGIC[4] = {0x7F, 0xD6, 0xA2, 0x53};
 #define PARAM_MASK      0xA5C35A3Cu
 #define PARAM_ROTATE    13
 
-static uint32_t g_crcTable[256];
-static int g_crcTableBuilt;
-
-static void BuildCrcTable(void)
+/* Each call builds its own table: a table built once into a global would
+ * race when two threads of a product read configuration at the same time,
+ * and 2048 steps cost nothing beside the file reads around them. */
+static void BuildCrcTable(uint32_t table[256])
 {
     uint32_t n, c;
     int k;
@@ -30,19 +30,17 @@ static void BuildCrcTable(void)
         c = n;
         for (k = 0; k < 8; k++)
             c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        g_crcTable[n] = c;
+        table[n] = c;
     }
-    g_crcTableBuilt = 1;
 }
 
 uint32_t EmbedCrc32(const uint8_t *bytes, uint32_t length)
 {
-    uint32_t crc = 0xFFFFFFFFu, i;
+    uint32_t table[256], crc = 0xFFFFFFFFu, i;
 
-    if (!g_crcTableBuilt)
-        BuildCrcTable();
+    BuildCrcTable(table);
     for (i = 0; i < length; i++)
-        crc = g_crcTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+        crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFu;
 }
 

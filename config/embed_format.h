@@ -39,6 +39,10 @@
 
 #include <stdint.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define EMBED_HEADER_SIZE       72
 #define EMBED_VERSION           0
 #define EMBED_MAX_BODY          65535u
@@ -71,7 +75,7 @@ typedef struct EmbedHeaderFields {
 } EmbedHeaderFields;
 
 /* CRC-32 of IEEE 802.3 (reflected 0xEDB88320, initial 0xFFFFFFFF, final
- * complement); the table is built on the first call. */
+ * complement). Keeps no state: safe on any thread. */
 uint32_t EmbedCrc32(const uint8_t *bytes, uint32_t length);
 
 /* Turns a header copy's bytes 6..71 between plain and stored form for the
@@ -102,5 +106,9 @@ void EmbedEncodeHeader(uint8_t *header /* OUT, 72 bytes */, const EmbedHeaderFie
  * 4 GiB. */
 int EmbedBuildContainer(const uint8_t *body, uint32_t length, uint32_t position,
                         const char *name, uint32_t parameter, uint8_t *out /* OUT */);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -4,7 +4,9 @@
  * and its release (ini_parse.cpp), the lookups with typed values and
  * diagnostics (ini_lookup.cpp), and the writer (ini_write.cpp). All file
  * work goes through the file access layer (fileio.h). Plain C-style code:
- * no global state, memory from IniMemAlloc/IniMemFree only.
+ * no global state, memory from IniMemAlloc/IniMemFree only. This header, and
+ * embed.h with what it includes, is the C interface that products include
+ * as <ormgen32/ini.h>.
  *
  * Text format, one line at a time (CR, LF and zero bytes end lines; blank
  * lines are skipped; at most 255 characters of a line are read):
@@ -36,6 +38,10 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 /* Result codes of the engine (the file layer's FileErrorToResult uses the
  * same numbering). */
@@ -75,48 +81,88 @@ typedef struct IniFile {
     IniSection *firstSection;       /* sections in text order */
 } IniFile;
 
-/* Receives one diagnostic line (ended by LF); the text lives for the call. */
+/* Receives one diagnostic line of the lookups (ended by LF); the text lives
+ * only for the call. */
 typedef void (*IniMessageSink)(const char *text);
 
 /* --- creation and release (ini_parse.cpp) ------------------------------ */
 
 /* Parses `length` bytes of text (no zero byte needed at the end). The text
- * may be released as soon as the call returns. */
+ * may be released as soon as the call returns. Returns INI_OK and the new
+ * object in *out, which the caller releases with IniClose; otherwise
+ * INI_ERR_SYNTAX (the first malformed line ends the parse) or
+ * INI_ERR_NOMEM, *out is NULL and there is nothing to free. */
 uint32_t IniOpenText(IniFile **out, const char *text, uint32_t length);
 
 /* Parses the file `name`, read in 4096-byte blocks. When it does not open
  * and `near` is a non-empty path, the file-name part of `name` is tried in
- * the directory of `near` (see IniFallbackPath). */
+ * the directory of `near` (see IniFallbackPath). Results as IniOpenText,
+ * and INI_ERR_OPEN when neither file opens; the object's fileName is the
+ * path that was opened. */
 uint32_t IniOpenFile(IniFile **out, const char *name, const char *near);
 
-/* Frees every keyword, section, the file name, the window and the object. */
+/* Frees every keyword, section, the file name, the window and the object.
+ * `ini` must not be NULL; texts got from the lookups die with it. */
 void IniClose(IniFile *ini);
 
 /* The fallback path of IniOpenFile: the part of `near` before its last
  * `sep`, then `sep`, then the part of `name` after its last `sep` (all of
- * it when it holds none). Returns a new text from IniMemAlloc, or null. */
+ * it when it holds none). Returns a new text, which the caller frees with
+ * IniMemFree, or null. */
 char *IniFallbackPath(const char *name, const char *near, char sep);
 
-/* --- lookups (ini_lookup.cpp) ------------------------------------------ */
+/* --- lookups (ini_lookup.cpp) ------------------------------------------
+ * Lookups only read the object and allocate nothing. Section and keyword
+ * names are compared without regard to case (A-Z equal a-z). Only the first
+ * section of a name is searched, for the first keyword of the name with
+ * exactly the given index (a name without an index has index 0). With a
+ * sink, a missing keyword is reported as one line:
+ *   Keyword "k" not found in section "[s]"        (or "k(n)" for index n)
+ * and the number lookups also report a value outside minimum..maximum:
+ *   Keyword "k" in section "[s]", value v is out of range (min..max)
+ * Without a sink nothing is reported and no range check is made. */
 
+/* 1 when a section of that name exists, else 0. */
 uint16_t    IniHasSection(const IniFile *ini, const char *section);
+
+/* 1 when the first section of that name holds the keyword with index 0. */
 uint16_t    IniHasKeyword(const IniFile *ini, const char *section, const char *keyword);
+
+/* The stored value of the keyword with `index`, or NULL when it is missing.
+ * The text belongs to the object: valid until IniClose, not to be changed
+ * or freed. */
 const char *IniGetValueIndexed(const IniFile *ini, const char *section, const char *keyword,
                                int32_t index, IniMessageSink sink);
+/* IniGetValueIndexed with index 0. */
 const char *IniGetValue(const IniFile *ini, const char *section, const char *keyword,
                         IniMessageSink sink);
+
+/* Copies the value, or `defaultText` when the keyword is missing (NULL
+ * counts as ""), into `buf` of `size` bytes: a longer text is cut to
+ * size - 1 characters, the rest of the buffer is zero-filled and the text
+ * always ends with a zero byte. Returns the length of the text left in the
+ * buffer (0 when size is 0, and then nothing is written). */
 uint32_t    IniGetStringIndexed(const IniFile *ini, const char *section, const char *keyword,
                                 int32_t index, const char *defaultText,
                                 char *buf, uint32_t size, IniMessageSink sink);
+/* IniGetStringIndexed with index 0. */
 uint32_t    IniGetString(const IniFile *ini, const char *section, const char *keyword,
                          const char *defaultText, char *buf, uint32_t size,
                          IniMessageSink sink);
+
+/* The value read as a number (IniParseNumber), or `defaultValue` when the
+ * keyword is missing. A value outside minimum..maximum is reported to the
+ * sink (when maximum >= minimum) but returned unchanged, never clamped. */
 int32_t     IniGetIntIndexed(const IniFile *ini, const char *section, const char *keyword,
                              int32_t index, int32_t defaultValue, int32_t minimum,
                              int32_t maximum, IniMessageSink sink);
+/* IniGetIntIndexed with index 0. */
 int32_t     IniGetInt(const IniFile *ini, const char *section, const char *keyword,
                       int32_t defaultValue, int32_t minimum, int32_t maximum,
                       IniMessageSink sink);
+
+/* 1 when the value reads as a number other than 0 (so "yes" and "true"
+ * give 0, "0x10" gives 1); 0 when the keyword is missing. */
 uint16_t    IniGetBool(const IniFile *ini, const char *section, const char *keyword,
                        IniMessageSink sink);
 
@@ -152,5 +198,9 @@ uint32_t IniWriteFile(IniFile *ini, const char *path);
  * allocation). IniMemFree accepts null. */
 void *IniMemAlloc(size_t size);
 void  IniMemFree(void *p);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -1,8 +1,8 @@
 /*
  * File access layer: the file, directory and volume operations that the
  * configuration engine and the container reader use, with one way of
- * reporting failure. This header is the whole interface; it is portable and
- * includes no system headers beyond <stdint.h>. fileio_win32.cpp implements
+ * reporting failure. This header is the whole interface; it is portable C
+ * and includes no system headers beyond <stddef.h> and <stdint.h>. fileio_win32.cpp implements
  * it over the Win32 kernel, fileio_posix.cpp over POSIX for the native build
  * (the engine and the packaging tool run on Linux too); fileio_common.cpp
  * holds the parts that are the same on both (error mappings, free-space
@@ -16,6 +16,10 @@
  *     success unless the operation says otherwise. A null `err` is allowed.
  *  3. A file handle is an unsigned 32-bit value (the Win32 HANDLE, or the
  *     POSIX file descriptor); FILE_NO_HANDLE (all bits set) means none.
+ *     On 64-bit Windows a HANDLE is pointer-sized, but kernel handles are
+ *     kept within 32 bits so that 32- and 64-bit processes can share them:
+ *     the layer keeps the low 32 bits and sign-extends them back, so that
+ *     FILE_NO_HANDLE stands for INVALID_HANDLE_VALUE there too.
  *  4. Offsets and lengths are unsigned 32-bit. An offset travels to the
  *     system as a signed 32-bit distance, so 2 GiB and beyond cannot be
  *     reached: positioning there fails with 131 (negative seek).
@@ -44,7 +48,12 @@
 #ifndef ORM_FILEIO_H
 #define ORM_FILEIO_H
 
+#include <stddef.h>
 #include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef uint32_t FileHandle;
 #define FILE_NO_HANDLE 0xFFFFFFFFu
@@ -91,12 +100,15 @@ typedef struct FileTimes {
 typedef struct FileSearchState *FileSearch;
 #define FILE_NO_SEARCH ((FileSearch)(~(uintptr_t)0))
 
+/* The path separator: '\\' on Windows, '/' on POSIX. */
 char     PathSeparator(void);
 
 /* Current directory; succeeds only when the whole path and its zero byte
  * fit in the buffer. */
 uint16_t DirGetCurrent(char *buf, uint32_t size);
+/* Makes `path` the current directory (no error code). */
 uint16_t DirSetCurrent(const char *path);
+/* Creates the directory `path` (its parent must exist). */
 uint16_t DirCreate(const char *path, uint32_t *err);
 
 /* Creates an empty file with a new unique name ("ORM..." in the temporary
@@ -125,6 +137,7 @@ uint16_t FileCreateNew(const char *path,
                        FileHandle *handle,     /* OUT: FILE_NO_HANDLE on failure */
                        uint32_t *err);
 
+/* Closes a handle from FileOpen, FileOpenW or FileCreateNew. */
 uint16_t FileClose(FileHandle handle, uint32_t *err);
 
 /* Reads up to `count` bytes at `offset`. On success only *bytesRead is set
@@ -139,7 +152,10 @@ uint16_t FileWriteAt(FileHandle handle, uint32_t offset, const void *buf, uint32
                      uint32_t *bytesWritten,   /* OUT */
                      uint32_t *err);
 
+/* Writes buffered data of the file to the disk. */
 uint16_t FileFlush(FileHandle handle, uint32_t *err);
+/* Locks or unlocks `length` bytes at `offset` against other handles; a
+ * range another handle holds fails with 33 (lock violation). */
 uint16_t FileLockRange(FileHandle handle, uint32_t offset, uint32_t length, uint32_t *err);
 uint16_t FileUnlockRange(FileHandle handle, uint32_t offset, uint32_t length, uint32_t *err);
 
@@ -154,18 +170,22 @@ uint16_t FileGetSize(FileHandle handle, uint32_t *size /* OUT */, uint32_t *err)
  * failed size query shows only as size 0). Fails when the file does not open. */
 uint16_t FileSizeByName(const char *path, uint32_t *size /* OUT */, uint32_t *err);
 
+/* The file's creation, last access and last write times, read or set. */
 uint16_t FileGetTimes(FileHandle handle, FileTimes *times /* OUT */, uint32_t *err);
 uint16_t FileSetTimes(FileHandle handle, const FileTimes *times, uint32_t *err);
 
 /* 1 when the path names an existing file or directory. */
 uint16_t FileExists(const char *path);
 
+/* Read-only, hidden and system of the file (0 on failure). */
 uint16_t FileGetAttributes(const char *path, uint16_t *attrs /* OUT: FILE_ATTR_* */,
                            uint32_t *err);
 /* Read-only, hidden and system as passed; 0 makes the file a normal one. */
 uint16_t FileSetAttributes(const char *path, uint16_t attrs, uint32_t *err);
 
+/* Deletes a file. */
 uint16_t FileDelete(const char *path, uint32_t *err);
+/* Renames or moves a file; fails when newPath exists. */
 uint16_t FileMove(const char *oldPath, const char *newPath, uint32_t *err);
 
 /* Directory search with the wildcards '*' and '?'. Each match's name must be
@@ -200,5 +220,9 @@ uint32_t FileErrorToStatus(uint32_t err);
 void     DiskRootOfPath(const char *path, char *root, uint32_t rootSize);
 FileU64  DiskBytesFromClusters(uint32_t sectorsPerCluster, uint32_t bytesPerSector,
                                uint32_t freeClusters);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -11,9 +11,17 @@
 
 #define SET_ERR(e, v) do { if (e) *(e) = (uint32_t)(v); } while (0)
 
+/* A handle and its 32-bit form. Kernel handles fit in 32 bits on 64-bit
+ * Windows too, where they widen by sign extension (as LongToHandle does):
+ * FILE_NO_HANDLE is then INVALID_HANDLE_VALUE again, not 0xFFFFFFFF. */
 static HANDLE ToHandle(FileHandle h)
 {
-    return (HANDLE)(uintptr_t)h;
+    return (HANDLE)(intptr_t)(int32_t)h;
+}
+
+static FileHandle FromHandle(HANDLE h)
+{
+    return (FileHandle)(uintptr_t)h;
 }
 
 static uint16_t Fail(uint32_t *err)
@@ -91,7 +99,7 @@ static uint16_t Opened(HANDLE h, FileHandle *handle, uint32_t *err)
         *handle = FILE_NO_HANDLE;
         return Fail(err);
     }
-    *handle = (FileHandle)(uintptr_t)h;
+    *handle = FromHandle(h);
     SET_ERR(err, 0);
     return 1;
 }
@@ -126,7 +134,7 @@ uint16_t FileCreateNew(const char *path, uint16_t *exists, FileHandle *handle, u
         SET_ERR(err, e);
         return 0;
     }
-    *handle = (FileHandle)(uintptr_t)h;
+    *handle = FromHandle(h);
     SET_ERR(err, 0);
     return 1;
 }

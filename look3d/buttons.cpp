@@ -13,6 +13,11 @@
  *      look procedure returns; then the look repaints what changed.
  *   3. WM_SETFOCUS is the exception: the bit stays, and the look's repaint
  *      erases whatever the old procedure drew.
+ * The focus rectangle of check boxes and radio buttons is an exclusive-or
+ * drawing, so it is drawn only on ground just erased: every repaint that
+ * erases (focus gained or lost, new text, WM_PAINT) draws it when the button
+ * has the focus, and no other repaint touches it. A button thus shows one
+ * exactly while it has the focus, whatever was repainted in between.
  * Nothing here makes a lasting GDI object: brushes and the glyph bitmap are
  * the look's shared ones; the one memory context for a glyph lives for one
  * BitBlt.
@@ -251,19 +256,24 @@ void Look3dPaintButton(HWND button, HDC dc, UINT parts)
     UINT type = style & BUTTON_TYPE_MASK;
     HWND parent = GetParent(button);
 
+    /* The context may be a caller's (WM_PAINT with a context in wParam): it
+     * gets back its colours, mode, objects and clipping. */
+    int saved = SaveDC(dc);
     SetBkMode(dc, OPAQUE);
     RECT client;
     GetClientRect(button, &client);
 
     HFONT font = (HFONT)SendMessageA(button, WM_GETFONT, 0, 0);
-    HGDIOBJ previousFont = font != NULL ? SelectObject(dc, font) : NULL;
+    if (font != NULL)
+        SelectObject(dc, font);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     /* The parent's button brush (the look's dialog answers with the face
      * brush and button text on face). No brush: the fills use whatever the
      * context holds. */
     HBRUSH brush = (HBRUSH)SendMessageA(parent, WM_CTLCOLORBTN, (WPARAM)dc, (LPARAM)button);
-    HGDIOBJ previousBrush = brush != NULL ? SelectObject(dc, brush) : NULL;
+    if (brush != NULL)
+        SelectObject(dc, brush);
     IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
 
     if ((parts & L3P_ERASE) && type != BS_GROUPBOX)
@@ -302,16 +312,13 @@ void Look3dPaintButton(HWND button, HDC dc, UINT parts)
     default:                    /* BS_USERBUTTON and beyond: the erase alone */
         break;
     }
-
-    if (previousBrush != NULL)
-        SelectObject(dc, previousBrush);
-    if (previousFont != NULL)
-        SelectObject(dc, previousFont);
+    RestoreDC(dc, saved);
 }
 
 /* Passes a message to the old procedure with its drawing suppressed, then
  * repaints what changed with base parts P: the glyph when the check state
- * changed, the focus rectangle (toggled) when the focus bit changed. */
+ * changed; after an erase, the focus rectangle when the button has the
+ * focus. */
 static LRESULT RepaintAround(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
                              UINT parts)
 {
@@ -335,7 +342,8 @@ static LRESULT RepaintAround(HWND button, UINT message, WPARAM wParam, LPARAM lP
         return result;
     if ((after ^ before) & STATE_CHECK_MASK)
         parts |= L3P_GLYPH;
-    parts |= (after ^ before) & STATE_FOCUS;
+    if (parts & L3P_ERASE)
+        parts |= after & STATE_FOCUS;
     /* What already waits for WM_PAINT is painted there, once. */
     ExcludeUpdateRgn(dc, button);
     Look3dPaintButton(button, dc, parts);
@@ -350,8 +358,11 @@ static LRESULT PaintMessage(HWND button, WPARAM wParam)
     HDC dc = (HDC)wParam;
     if (dc == NULL)
         dc = BeginPaint(button, &ps);
+    /* Painted whole on erased ground, so the focus rectangle is drawn once
+     * however often the button is repainted. */
     if (GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE)
-        Look3dPaintButton(button, dc, (state & STATE_FOCUS) | L3P_GLYPH | L3P_TEXT);
+        Look3dPaintButton(button, dc,
+                          (state & STATE_FOCUS) | L3P_ERASE | L3P_GLYPH | L3P_TEXT);
     if (wParam == 0)
         EndPaint(button, &ps);
     return 0;
@@ -367,10 +378,13 @@ LRESULT CALLBACK Look3dButtonProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_SETFOCUS:
         return RepaintAround(window, message, wParam, lParam, L3P_ERASE | L3P_GLYPH | L3P_TEXT);
     case WM_KILLFOCUS:
-        /* An auto radio button held down by the keyboard is released. */
+        /* An auto radio button held down by the keyboard is released. The
+         * button is drawn afresh without the focus rectangle rather than the
+         * rectangle drawn again to remove it: whatever happened to the
+         * button while it had the focus, none is left. */
         if ((GetWindowLongA(window, GWL_STYLE) & BUTTON_TYPE_MASK) == BS_AUTORADIOBUTTON)
             SendMessageA(window, BM_SETSTATE, 0, 0);
-        return RepaintAround(window, message, wParam, lParam, 0);
+        return RepaintAround(window, message, wParam, lParam, L3P_ERASE | L3P_GLYPH | L3P_TEXT);
     case WM_ENABLE:
         return RepaintAround(window, message, wParam, lParam, L3P_GLYPH | L3P_TEXT);
     case WM_SETTEXT: {

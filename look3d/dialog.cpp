@@ -39,7 +39,7 @@ HBRUSH Look3dCtlColor(UINT message, HDC dc, HWND control)
     case WM_CTLCOLORLISTBOX:
         /* Only the list of a combo box with an edit field sits on the face. */
         if (Look3d.winVersion < L3V_WIN395 && GetWindow(control, GW_CHILD) != NULL
-            && (GetWindowLongA(control, GWL_STYLE) & 3) != 3)
+            && (GetWindowLongA(control, GWL_STYLE) & L3_COMBO_KIND_MASK) != CBS_DROPDOWNLIST)
             return FaceColours(dc);
         return NULL;
     case WM_CTLCOLORBTN:

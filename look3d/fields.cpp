@@ -16,9 +16,6 @@
  */
 #include "look3d_controls.h"
 
-/* Combo box kind: the low two bits of its style. */
-#define COMBO_KIND_MASK     0x0003
-
 /* Identifiers of a combo box's own children. */
 #define COMBO_LIST_ID       1000
 #define COMBO_EDIT_ID       1001
@@ -36,7 +33,7 @@ static BOOL IsComboBox(HWND window)
 
 static BOOL IsDropDownKind(LONG style)
 {
-    LONG kind = style & COMBO_KIND_MASK;
+    LONG kind = style & L3_COMBO_KIND_MASK;
     return kind == CBS_DROPDOWN || kind == CBS_DROPDOWNLIST;
 }
 
@@ -67,7 +64,7 @@ int Look3dComboTest(HWND window, LONG style, WORD, WORD mode, HWND)
 {
     if (Look3d.winVersion >= L3V_WIN395)
         return 0;
-    switch (style & COMBO_KIND_MASK) {
+    switch (style & L3_COMBO_KIND_MASK) {
     case CBS_DROPDOWN:
         if (mode == 0) {
             HWND edit = GetWindow(window, GW_CHILD);
@@ -166,26 +163,35 @@ static void DrawScrollBarLines(HDC dc, const RECT *w, LONG style)
     }
 }
 
+/* The bottom rings of the edit of a simple combo box, under the part of the
+ * edit that reaches past the width of the combo box's first child (counted
+ * from the edit's left edge), where no list frame closes it. The edit sits on
+ * the list, whose frame has no top: the two frames join into one, and the
+ * edit's frame has no bottom. The system makes the list as wide as the combo
+ * box, so this part is normally empty and nothing is drawn. */
+static void DrawSimpleEditBottom(HDC dc, HWND combo, const RECT *w)
+{
+    RECT uncovered = *w;
+    HWND first = GetWindow(combo, GW_CHILD);
+    if (first != NULL) {
+        RECT firstRect;
+        GetWindowRect(first, &firstRect);
+        uncovered.right -= firstRect.right - firstRect.left;
+    }
+    if (uncovered.right > uncovered.left)
+        Look3dDrawSunkenField(dc, &uncovered, L3E_BOTTOM | L3E_SHORTBOTTOM);
+}
+
 void Look3dPaintFieldFrame(HWND control, BOOL hideCaret, int classIndex)
 {
     LONG style = GetWindowLongA(control, GWL_STYLE);
     if (!(style & WS_VISIBLE))
         return;
     BOOL dropDownList = classIndex == L3I_COMBOBOX
-                        && (style & COMBO_KIND_MASK) == CBS_DROPDOWNLIST;
+                        && (style & L3_COMBO_KIND_MASK) == CBS_DROPDOWNLIST;
     /* Nothing is drawn while a drop-down list is dropped. */
     if (dropDownList && SendMessageA(control, CB_GETDROPPEDSTATE, 0, 0) != 0)
         return;
-    HWND target = GetParent(control);
-    if (target == NULL)
-        return;                 /* nowhere to draw */
-
-    if (hideCaret)
-        HideCaret(control);
-    RECT w;
-    GetWindowRect(control, &w);
-    MapWindowPoints(NULL, target, (POINT *)&w, 2);
-    HDC dc = GetDC(target);
 
     WORD edges = L3E_ALL;
     if (style & WS_HSCROLL)
@@ -193,62 +199,55 @@ void Look3dPaintFieldFrame(HWND control, BOOL hideCaret, int classIndex)
     if (style & WS_VSCROLL)
         edges &= ~L3E_RIGHT;
 
-    /* A combo box's own edit or list: framed in the combo box's parent. */
-    if (GetWindowLongA(control, GWL_ID) == COMBO_LIST_ID + (hideCaret ? 1 : 0)
+    /* A combo box's own list (from the list box procedure) or edit (from the
+     * edit procedure) is framed in the combo box's parent. */
+    HWND target = GetParent(control);
+    BOOL list = classIndex == L3I_LISTBOX;
+    HWND combo = NULL;
+    if (GetWindowLongA(control, GWL_ID) == (list ? COMBO_LIST_ID : COMBO_EDIT_ID)
         && IsComboBox(target)) {
-        HWND combo = target;
+        combo = target;
         target = GetParent(combo);
-        MapWindowPoints(combo, target, (POINT *)&w, 2);
-        ReleaseDC(combo, dc);
-        dc = target != NULL ? GetDC(target) : NULL;
-        LONG comboStyle = GetWindowLongA(combo, GWL_STYLE);
-        if (hideCaret && IsDropDownKind(comboStyle)) {
-            if (SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != 0) {
-                if (dc != NULL)
-                    ReleaseDC(target, dc);
-                ShowCaret(control);
-                return;
-            }
-        } else if (hideCaret) {
-            /* The edit of a simple combo box sits on its list, whose frame
-             * has no top: the two frames join into one, and the edit's frame
-             * has no bottom. Bottom rings are drawn only under the part of
-             * the edit that reaches past the list's width (counted from the
-             * edit's left edge), where no list frame closes it. The system
-             * makes the list as wide as the combo box, so this part is
-             * normally empty and nothing is drawn. */
-            edges &= ~L3E_BOTTOM;
-            HWND first = GetWindow(combo, GW_CHILD);
-            RECT uncovered = w;
-            if (first != NULL) {
-                RECT firstRect;
-                GetWindowRect(first, &firstRect);
-                uncovered.right -= firstRect.right - firstRect.left;
-            }
-            if (dc != NULL && uncovered.right > uncovered.left)
-                Look3dDrawSunkenField(dc, &uncovered, L3E_BOTTOM | L3E_SHORTBOTTOM);
-        } else {
-            /* The list of a simple combo box: no top, one row lower, so that
-             * the edit's frame above runs on into it. */
-            edges &= ~L3E_TOP;
-            w.top += 1;
-        }
+    }
+    if (target == NULL)
+        return;                 /* nowhere to draw */
+    BOOL simpleCombo = combo != NULL && !IsDropDownKind(GetWindowLongA(combo, GWL_STYLE));
+    /* Nor while the list of a drop-down combo box is over its edit. */
+    if (combo != NULL && !list && !simpleCombo
+        && SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != 0)
+        return;
+
+    RECT w;
+    GetWindowRect(control, &w);
+    MapWindowPoints(NULL, target, (POINT *)&w, 2);
+    HDC dc = GetDC(target);
+    if (dc == NULL)
+        return;
+    if (hideCaret)
+        HideCaret(control);
+
+    if (combo != NULL && list) {
+        /* The list of a simple combo box: no top, one row lower, so that the
+         * edit's frame above runs on into it. */
+        edges &= ~L3E_TOP;
+        w.top += 1;
+    } else if (simpleCombo) {
+        edges &= ~L3E_BOTTOM;
+        DrawSimpleEditBottom(dc, combo, &w);
+    }
+    Look3dDrawSunkenField(dc, &w, edges);
+    if (dropDownList) {
+        /* Frame-colour lines right of and below the button area. */
+        RECT button = { w.right - GetSystemMetrics(SM_CXVSCROLL), w.top, w.right, w.bottom };
+        Look3dDrawEdges(dc, &button, L3C_FRAME, L3C_FRAME, L3E_RIGHT | L3E_BOTTOM);
+        Look3dValidateFieldFrame(control);
+    } else {
+        DrawScrollBarLines(dc, &w, style);
     }
 
-    if (dc != NULL) {
-        Look3dDrawSunkenField(dc, &w, edges);
-        if (dropDownList) {
-            /* Frame-colour lines right of and below the button area. */
-            RECT button = { w.right - GetSystemMetrics(SM_CXVSCROLL), w.top, w.right, w.bottom };
-            Look3dDrawEdges(dc, &button, L3C_FRAME, L3C_FRAME, L3E_RIGHT | L3E_BOTTOM);
-            Look3dValidateFieldFrame(control);
-        } else {
-            DrawScrollBarLines(dc, &w, style);
-        }
-        ReleaseDC(target, dc);
-    }
     if (hideCaret)
         ShowCaret(control);
+    ReleaseDC(target, dc);
 }
 
 /* One body for the edit and combo box procedures: the old procedure first,

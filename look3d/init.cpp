@@ -20,20 +20,26 @@
 
 Look3dState Look3d;
 
-/* The lock is made once per process and never deleted. 0 not made, 1 being
- * made, 2 ready. */
-static volatile LONG lockState;
+/* Lock states, Look3d.lockState. */
+#define LOCK_NOT_MADE       0
+#define LOCK_BEING_MADE     1
+#define LOCK_READY          2
 
+/* Only the thread that moves the state from "not made" to "being made" makes
+ * the lock. The claim must not write over a later state: a thread that read
+ * "not made" and then lost the processor may claim after another thread has
+ * made the lock, and must then find it ready instead of waiting for ever. */
 static void MakeLockReady(void)
 {
-    if (lockState == 2)
+    if (Look3d.lockState == LOCK_READY)
         return;
-    if (InterlockedExchange((LONG *)&lockState, 1) == 0) {
+    if (InterlockedCompareExchange((LONG *)&Look3d.lockState, LOCK_BEING_MADE, LOCK_NOT_MADE)
+        == LOCK_NOT_MADE) {
         InitializeCriticalSection(&Look3d.lock);
-        lockState = 2;
+        Look3d.lockState = LOCK_READY;
         return;
     }
-    while (lockState != 2)
+    while (Look3d.lockState != LOCK_READY)
         Sleep(0);
 }
 
@@ -110,13 +116,17 @@ BOOL Look3dInitResources(void)
         }
         WNDCLASSA wc;
         Look3d.dialogStandardProc =
-            GetClassInfoA(NULL, MAKEINTATOM(32770), &wc) ? wc.lpfnWndProc : DefDlgProcA;
+            GetClassInfoA(NULL, L3_DIALOG_CLASS, &wc) ? wc.lpfnWndProc : DefDlgProcA;
     }
     BOOL enabled = Look3d.enabled;
     LeaveCriticalSection(&Look3d.lock);
     return enabled;
 }
 
+/* Windows that still run look procedures keep them; with enabled FALSE those
+ * procedures pass every message to the procedure they replaced, which they
+ * find in the old-procedure property. So the atoms are deleted but their
+ * numbers stay: the surviving windows carry their properties under them. */
 void Look3dTerminate(void)
 {
     EnterCriticalSection(&Look3d.lock);
@@ -127,8 +137,6 @@ void Look3dTerminate(void)
         GlobalDeleteAtom(Look3d.oldProcAtom);
     if (Look3d.offAtom != 0)
         GlobalDeleteAtom(Look3d.offAtom);
-    Look3d.oldProcAtom = 0;
-    Look3d.offAtom = 0;
     Look3d.enabled = FALSE;
     LeaveCriticalSection(&Look3d.lock);
 }
@@ -230,7 +238,7 @@ LRESULT CALLBACK Look3dCbtHook(int code, WPARAM wParam, LPARAM lParam)
         HWND window = (HWND)wParam;
         const CREATESTRUCTA *cs = ((const CBT_CREATEWNDA *)lParam)->lpcs;
         HWND parent = cs->hwndParent;
-        if (cs->lpszClass == MAKEINTATOM(32770)) {
+        if (cs->lpszClass == L3_DIALOG_CLASS) {
             if (Look3d.hostBits == 32)
                 Look3dSubclass(window, Look3dDlgProc);
             else

@@ -23,11 +23,12 @@
 /* Paint parts: what Look3dPaintButton draws. */
 #define L3P_TEXT            0x02    /* the caption */
 #define L3P_GLYPH           0x04    /* the glyph cell */
-#define L3P_FOCUS           0x08    /* the focus rectangle (exclusive-or: a second draw removes it) */
+#define L3P_FOCUS           0x08    /* the focus rectangle (exclusive-or: drawn on erased ground only) */
 #define L3P_ERASE           0x10    /* first fill the client area with the parent's button brush */
 #define L3P_CAPTIONBAND     0x20    /* group boxes: invalidate the caption band in the parent */
 
-/* Paints the parts of a button into dc, which the caller owns. */
+/* Paints the parts of a button into dc, which the caller owns and gets back
+ * as it was. */
 void Look3dPaintButton(HWND button, HDC dc, UINT parts);
 
 /* Paints a push button's whole face into dc with the parent's button brush
@@ -54,7 +55,7 @@ void Look3dValidateFieldFrame(HWND control);
 
 /* --- statics.cpp -------------------------------------------------------- */
 
-/* Paints a whole static into dc. */
+/* Paints a whole static into dc, which the caller gets back as it was. */
 void Look3dPaintStatic(HWND control, HDC dc);
 
 /* Fills rect with the brush selected in dc and draws the window text into

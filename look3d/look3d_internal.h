@@ -80,6 +80,13 @@
 #define L3E_ALL             0x000F
 #define L3E_SHORTBOTTOM     0x1000  /* bottom edge stops 2 pixels short of the right */
 
+/* A combo box's kind, CBS_SIMPLE, CBS_DROPDOWN or CBS_DROPDOWNLIST: the low
+ * two bits of its style. */
+#define L3_COMBO_KIND_MASK  0x0003
+
+/* The system dialog class, by its class atom ("#32770"). */
+#define L3_DIALOG_CLASS     MAKEINTATOM(32770)
+
 /* Style bit 0x0004: DS_3DLOOK on a dialog; a window carrying the look with
  * this bit passes no look on to its children. */
 #define L3_STYLE_3DLOOK     0x0004
@@ -122,6 +129,8 @@ typedef struct Look3dThreadEntry {
 /* The process-wide state; zero at start. */
 typedef struct Look3dState {
     CRITICAL_SECTION lock;      /* see invariant 3; re-entered by its owner */
+    volatile LONG lockState;    /* the lock: 0 not made, 1 being made, 2 ready;
+                                 * made once per process, never deleted */
 
     /* Counts and switches. */
     LONG instanceCount;         /* Look3dOpen calls not yet closed */
@@ -136,7 +145,9 @@ typedef struct Look3dState {
 
     /* Set by the resource initialisation. */
     ATOM oldProcAtom;           /* "C3d": the replaced window procedure */
-    ATOM offAtom;               /* "C3dD": the look switched off for a window */
+    ATOM offAtom;               /* "C3dD": the look switched off for a window;
+                                 * both numbers stay after termination deletes
+                                 * the atoms (see Look3dTerminate) */
     BYTE dbcsEnabled;           /* SM_DBCSENABLED */
     BYTE menuMarker;            /* 0x1E or 0x1F: the double-byte "&" */
     COLORREF colours[L3C_SLOTS];/* the colour slots L3C_* */
@@ -219,6 +230,7 @@ BOOL Look3dWantsChildren(HWND window);
 
 /* The opening steps of every look window procedure:
  *   WM_NCDESTROY      -> Look3dNcDestroy(window, ..., classIndex)
+ *   look terminated   -> the message unchanged to the old procedure
  *   switched off      -> the message unchanged to the old procedure
  * Returns TRUE when the message was dealt with (its answer in *result);
  * FALSE when the class's own handling goes on. */

@@ -95,16 +95,14 @@ void Look3dDrawStaticText(HWND control, HDC dc, const RECT *rect, LONG style)
 static void PaintText(HWND control, HDC dc, const RECT *client, LONG style)
 {
     HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
-    HGDIOBJ previousFont = font != NULL ? SelectObject(dc, font) : NULL;
+    if (font != NULL)
+        SelectObject(dc, font);
     SetBkMode(dc, OPAQUE);
     HBRUSH brush = (HBRUSH)SendMessageA(GetParent(control), WM_CTLCOLORSTATIC, (WPARAM)dc,
                                         (LPARAM)control);
-    HGDIOBJ previousBrush = brush != NULL ? SelectObject(dc, brush) : NULL;
+    if (brush != NULL)
+        SelectObject(dc, brush);
     Look3dDrawStaticText(control, dc, client, style);
-    if (previousFont != NULL)
-        SelectObject(dc, previousFont);
-    if (previousBrush != NULL)
-        SelectObject(dc, previousBrush);
 }
 
 void Look3dPaintStatic(HWND control, HDC dc)
@@ -114,6 +112,10 @@ void Look3dPaintStatic(HWND control, HDC dc)
         return;
     RECT rc;
     GetClientRect(control, &rc);
+    /* The context may be a caller's (WM_PAINT with a context in wParam): it
+     * gets back its colours, mode and objects, which the parent's answer to
+     * WM_CTLCOLORSTATIC sets too. */
+    int saved = SaveDC(dc);
     switch (staticTypes[style & STATIC_TYPE_MASK].drawing) {
     case DRAW_TEXT:
         PaintText(control, dc, &rc, style);
@@ -134,6 +136,7 @@ void Look3dPaintStatic(HWND control, HDC dc)
     default:
         break;
     }
+    RestoreDC(dc, saved);
 }
 
 LRESULT CALLBACK Look3dStaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

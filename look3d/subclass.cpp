@@ -59,7 +59,9 @@ WNDPROC Look3dGetOldProc(HWND window, int classIndex)
                                    : Look3d.standardProc[classIndex];
     if (old == NULL)
         old = classIndex == L3I_DIALOG ? DefDlgProcA : DefWindowProcA;
-    SetOldProc(window, old);
+    /* Once the look has terminated its atoms are gone: nothing is recorded. */
+    if (Look3d.enabled)
+        SetOldProc(window, old);
     return old;
 }
 
@@ -83,7 +85,9 @@ BOOL Look3dOpeningSteps(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
         *result = Look3dNcDestroy(window, message, wParam, lParam, classIndex);
         return TRUE;
     }
-    if (Look3dIsSwitchedOff(window)) {
+    /* After the last close the colours, brushes and glyphs are gone: windows
+     * that outlive the look are left to the procedure it replaced. */
+    if (!Look3d.enabled || Look3dIsSwitchedOff(window)) {
         *result = Look3dPassOn(window, message, wParam, lParam, classIndex);
         return TRUE;
     }

@@ -5,7 +5,8 @@
  * GetModuleFileNameW in a buffer that grows to whatever length the system
  * gives, so a folder outside the ANSI code page or deeper than MAX_PATH is
  * named exactly; on Win32s and the 95 family from GetModuleFileNameA into
- * 256 bytes, as the ANSI calls have always been used there.
+ * MAX_PATH bytes, their longest path. The product's environment takes the
+ * name from here too (product_env.cpp).
  */
 #include "shell.h"
 

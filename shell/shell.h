@@ -47,7 +47,7 @@ extern HINSTANCE ShellInstance;   /* set once, first thing in WinMain */
 typedef struct ShellSelf {
     const wchar_t *fileNameW;   /* NT family: full name, any length (heap) */
     const char *fileNameA;      /* Win32s, 95 family: full name in bufferA */
-    char bufferA[256];
+    char bufferA[MAX_PATH];
 } ShellSelf;
 
 typedef struct LaunchRequest {
@@ -126,6 +126,10 @@ BOOL TieAssign(HANDLE job, HANDLE process);
 BOOL TieSetKillOnClose(HANDLE job, BOOL kill);
 HWND TieWatchSessionEnd(HANDLE job);
 void TieRelease(HANDLE job);
+
+/* Sets ORMGEN32_SHELL, which the product inherits, to the shell's own full
+ * file name (product_env.cpp); removes it when `self` holds no name. */
+void PublishShellFileName(const ShellSelf *self);
 
 /* Wait (wait.cpp): returns TRUE with the product's exit code when it waited
  * on the product's process. */

@@ -111,7 +111,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
             configuration = EmbedLoadIniW(name);
         if (name != self.fileNameW)
             HeapFree(GetProcessHeap(), 0, name);
-    } else if (self.fileNameA != NULL) {
+    } else if (self.fileNameA != NULL && lstrlenA(self.fileNameA) < PATH_BUFFER_SIZE) {
+        /* The ANSI calls have always read the configuration of names of
+         * up to 255 characters only. */
         configuration = EmbedLoadIni(self.fileNameA);
     }
     if (configuration == NULL && (request.flags & PSF_CONFIG_REQUIRED)) {
@@ -120,6 +122,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     }
 
     if (exitCode == EXIT_OK) {
+        PublishShellFileName(&self);
         LaunchProduct(&request, &outcome);
         /* On the NT family a product that did not start is a failure the
          * caller can see. The 95 family keeps 0: there the wait may still

@@ -3,12 +3,14 @@
 # Quick when everything is already there.
 set -euo pipefail
 
+# The 64-bit MinGW compilers build the product library for 64-bit products,
+# whose tests run in a 64-bit prefix of wine64.
 # wine64 brings the 64-bit wineserver, which serves 32-bit prefixes too. Where
 # Wine's 32-bit programs run under QEMU (see below), a 32-bit wineserver is
 # emulated as well and cannot read its clients' memory (no ptrace under
 # QEMU's user mode): ReadProcessMemory and every module or process-list
 # snapshot then fail with access denied. The native 64-bit server can.
-need=(cmake ninja-build g++ python3 g++-mingw-w64-i686 googletest
+need=(cmake ninja-build g++ python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
       wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick xdotool
       osslsigncode openssl clang libclang-rt-14-dev libinih-dev libsimpleini-dev pkg-config)
 

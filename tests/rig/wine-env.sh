@@ -1,8 +1,21 @@
-# Sourced: the Wine environment of the test rig. One private 32-bit prefix
-# (ORM_WINEPREFIX, default build/wineprefix), no Mono/Gecko installers, quiet.
+# Sourced: the Wine environment of the test rig. One private prefix, no
+# Mono/Gecko installers, quiet. ORM_WINEARCH chooses it:
+#  - win32 (default): a 32-bit prefix, ORM_WINEPREFIX (default build/wineprefix);
+#  - win64: a 64-bit prefix, ORM_WINEPREFIX64 (default build/wineprefix64),
+#    where 64-bit programs run natively and 32-bit ones (the shell) as well.
+# ORM_WINE is the loader for the prefix's own programs: 64-bit ones are
+# started by wine64 directly rather than through the 32-bit loader.
 ORM_ROOT=${ORM_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
-export WINEPREFIX=${ORM_WINEPREFIX:-$ORM_ROOT/build/wineprefix}
-export WINEARCH=win32
+export ORM_WINEARCH=${ORM_WINEARCH:-win32}
+if [ "$ORM_WINEARCH" = win64 ]; then
+  export WINEARCH=win64
+  export WINEPREFIX=${ORM_WINEPREFIX64:-$ORM_ROOT/build/wineprefix64}
+  export ORM_WINE=/usr/lib/wine/wine64
+else
+  export WINEARCH=win32
+  export WINEPREFIX=${ORM_WINEPREFIX:-$ORM_ROOT/build/wineprefix}
+  export ORM_WINE=wine
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 
@@ -25,7 +38,7 @@ rig_reexec() {
 rig_prefix_init() {
   if [ ! -f "$WINEPREFIX/.orm-ready" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >/dev/null 2>&1
+    "$ORM_WINE" wineboot -i >/dev/null 2>&1
     # Let wineboot's own server finish before a lasting one starts: a lasting
     # server started too early piled up services.exe processes.
     wineserver -w
@@ -33,7 +46,7 @@ rig_prefix_init() {
     # back to another font and the close button shows a letter.
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     # Without a window manager Wine draws no frames unless it manages them.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    "$ORM_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.orm-ready"
   fi
@@ -77,7 +90,7 @@ rig_start() {
   rig_display_start
   wineserver -p
   # The first program start brings up the prefix's services.
-  wine cmd /c exit >/dev/null 2>&1 || true
+  "$ORM_WINE" cmd /c exit >/dev/null 2>&1 || true
 }
 
 rig_stop() {

@@ -8,8 +8,6 @@
  */
 #include "look3d_controls_fixture.h"
 
-#include <algorithm>
-
 namespace {
 
 const DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -70,26 +68,6 @@ int GlyphMismatches(const CtlView &v, HWND button, const GlyphSheet &sheet, int 
 }
 
 
-/* Pixels of colour c within rect (control coordinates), and their bounds. */
-struct Found {
-    int count = 0;
-    RECT box = { INT_MAX, INT_MAX, INT_MIN, INT_MIN };
-};
-Found FindColour(const CtlView &v, const RECT &rect, uint32_t c)
-{
-    Found f;
-    for (int y = rect.top; y < rect.bottom; y++)
-        for (int x = rect.left; x < rect.right; x++)
-            if (v.at(x, y) == c) {
-                f.count++;
-                f.box.left = std::min<LONG>(f.box.left, x);
-                f.box.top = std::min<LONG>(f.box.top, y);
-                f.box.right = std::max<LONG>(f.box.right, x + 1);
-                f.box.bottom = std::max<LONG>(f.box.bottom, y + 1);
-            }
-    return f;
-}
-
 RECT Whole(HWND w)
 {
     RECT r = { 0, 0, ClientWidth(w), ClientHeight(w) };
@@ -102,6 +80,7 @@ class CurrentButtons : public CurrentFixture {};
 /* ---- glyph cells --------------------------------------------------------- */
 
 struct GlyphCase {
+    const char *what;
     DWORD type;
     WPARAM check;
     bool pushed;
@@ -114,24 +93,24 @@ struct GlyphCase {
  * disabled 2 clear, 4 checked, pushed or not. Rows: 0 check boxes, 1 radio
  * buttons, 2 three-state buttons while indeterminate. */
 const GlyphCase kGlyphCases[] = {
-    { BS_CHECKBOX, 0, false, true, 0, 0 },
-    { BS_AUTOCHECKBOX, 1, false, true, 1, 0 },
-    { BS_CHECKBOX, 0, true, true, 2, 0 },
-    { BS_AUTOCHECKBOX, 1, true, true, 3, 0 },
-    { BS_CHECKBOX, 0, false, false, 2, 0 },
-    { BS_CHECKBOX, 1, false, false, 4, 0 },
-    { BS_AUTOCHECKBOX, 0, true, false, 2, 0 },
-    { BS_CHECKBOX, 1, true, false, 4, 0 },
-    { BS_RADIOBUTTON, 0, false, true, 0, 1 },
-    { BS_AUTORADIOBUTTON, 1, false, true, 1, 1 },
-    { BS_RADIOBUTTON, 1, true, true, 3, 1 },
-    { BS_AUTORADIOBUTTON, 0, true, false, 2, 1 },
-    { BS_RADIOBUTTON, 1, false, false, 4, 1 },
-    { BS_3STATE, 2, false, true, 1, 2 },
-    { BS_AUTO3STATE, 2, true, true, 3, 2 },
-    { BS_3STATE, 2, true, false, 4, 2 },
-    { BS_AUTO3STATE, 1, false, true, 1, 0 },
-    { BS_3STATE, 0, true, true, 2, 0 },
+    { "check box, clear", BS_CHECKBOX, 0, false, true, 0, 0 },
+    { "auto check box, checked", BS_AUTOCHECKBOX, 1, false, true, 1, 0 },
+    { "check box, clear, pushed", BS_CHECKBOX, 0, true, true, 2, 0 },
+    { "auto check box, checked, pushed", BS_AUTOCHECKBOX, 1, true, true, 3, 0 },
+    { "check box, clear, disabled", BS_CHECKBOX, 0, false, false, 2, 0 },
+    { "check box, checked, disabled", BS_CHECKBOX, 1, false, false, 4, 0 },
+    { "auto check box, clear, pushed, disabled", BS_AUTOCHECKBOX, 0, true, false, 2, 0 },
+    { "check box, checked, pushed, disabled", BS_CHECKBOX, 1, true, false, 4, 0 },
+    { "radio button, clear", BS_RADIOBUTTON, 0, false, true, 0, 1 },
+    { "auto radio button, checked", BS_AUTORADIOBUTTON, 1, false, true, 1, 1 },
+    { "radio button, checked, pushed", BS_RADIOBUTTON, 1, true, true, 3, 1 },
+    { "auto radio button, clear, pushed, disabled", BS_AUTORADIOBUTTON, 0, true, false, 2, 1 },
+    { "radio button, checked, disabled", BS_RADIOBUTTON, 1, false, false, 4, 1 },
+    { "three-state, indeterminate", BS_3STATE, 2, false, true, 1, 2 },
+    { "auto three-state, indeterminate, pushed", BS_AUTO3STATE, 2, true, true, 3, 2 },
+    { "three-state, indeterminate, pushed, disabled", BS_3STATE, 2, true, false, 4, 2 },
+    { "auto three-state, checked", BS_AUTO3STATE, 1, false, true, 1, 0 },
+    { "three-state, clear, pushed", BS_3STATE, 0, true, true, 2, 0 },
 };
 const int kGlyphCount = sizeof kGlyphCases / sizeof kGlyphCases[0];
 
@@ -147,8 +126,9 @@ TEST_F(OldButtons, GlyphCellByTypeCheckPushedAndEnabled)
     ASSERT_TRUE(Make(items.data(), kGlyphCount, 130, 116));
     for (int i = 0; i < kGlyphCount; i++) {
         const GlyphCase &c = kGlyphCases[i];
+        SCOPED_TRACE(c.what);
         HWND b = Item(200 + i);
-        ASSERT_TRUE(CtlHasLook(b)) << "case " << i;
+        ASSERT_TRUE(CtlHasLook(b));
         SendMessageA(b, BM_SETCHECK, c.check, 0);
         if (c.pushed)
             SendMessageA(b, BM_SETSTATE, TRUE, 0);
@@ -160,20 +140,21 @@ TEST_F(OldButtons, GlyphCellByTypeCheckPushedAndEnabled)
     L3tImage image = L3tCaptureWindow(dialog);
     for (int i = 0; i < kGlyphCount; i++) {
         const GlyphCase &c = kGlyphCases[i];
+        SCOPED_TRACE(c.what);
         HWND b = Item(200 + i);
         CtlView v = CtlViewOf(image, dialog, b);
         EXPECT_EQ(GlyphMismatches(v, b, sheet, c.column, c.row), 0)
-            << "case " << i << ": want cell (" << c.column << "," << c.row << ")";
+            << "want cell (" << c.column << "," << c.row << ")";
         /* The caption, 18 pixels in: button text, or grey text while disabled. */
         RECT caption = { 18, 0, ClientWidth(b), ClientHeight(b) };
-        Found text = FindColour(v, caption, CtlSlot(L3C_BTNTEXT));
-        Found grey = FindColour(v, caption, CtlSlot(L3C_GRAYTEXT));
+        CtlPixels text = CtlFindColour(v, caption, CtlSlot(L3C_BTNTEXT));
+        CtlPixels grey = CtlFindColour(v, caption, CtlSlot(L3C_GRAYTEXT));
         if (c.enabled) {
-            EXPECT_GT(text.count, 0) << "case " << i;
-            EXPECT_EQ(grey.count, 0) << "case " << i;
+            EXPECT_GT(text.count, 0) << "caption in button text";
+            EXPECT_EQ(grey.count, 0) << "caption in grey";
         } else {
-            EXPECT_EQ(text.count, 0) << "case " << i;
-            EXPECT_GT(grey.count, 0) << "case " << i;
+            EXPECT_EQ(text.count, 0) << "caption in button text";
+            EXPECT_GT(grey.count, 0) << "caption in grey";
         }
     }
 }
@@ -220,17 +201,18 @@ CtlPicture PushFace(int w, int h, bool defaultRing, bool pushed)
 }
 
 struct PushCase {
+    const char *what;
     DWORD type;
     bool enabled;
     bool pushed;
     bool twoRings;
 };
 const PushCase kPushCases[] = {
-    { BS_DEFPUSHBUTTON, true, false, true },
-    { BS_DEFPUSHBUTTON, false, false, false },
-    { BS_PUSHBUTTON, true, false, false },
-    { BS_PUSHBUTTON, true, true, false },
-    { BS_DEFPUSHBUTTON, true, true, true },
+    { "default", BS_DEFPUSHBUTTON, true, false, true },
+    { "default, disabled", BS_DEFPUSHBUTTON, false, false, false },
+    { "plain", BS_PUSHBUTTON, true, false, false },
+    { "plain, pushed", BS_PUSHBUTTON, true, true, false },
+    { "default, pushed", BS_DEFPUSHBUTTON, true, true, true },
 };
 const int kPushCount = sizeof kPushCases / sizeof kPushCases[0];
 
@@ -260,6 +242,7 @@ TEST_F(OldButtons, PushButtonFaceRingsBevelsAndPushedFace)
     L3tImage image = L3tCaptureWindow(dialog);
     for (int i = 0; i < kPushCount; i++) {
         const PushCase &c = kPushCases[i];
+        SCOPED_TRACE(c.what);
         HWND b = Item(300 + i);
         CtlView v = CtlViewOf(image, dialog, b);
         int w = ClientWidth(b), h = ClientHeight(b);
@@ -271,10 +254,9 @@ TEST_F(OldButtons, PushButtonFaceRingsBevelsAndPushedFace)
         for (int y = text.top; y < text.bottom; y++)
             for (int x = text.left; x < text.right; x++)
                 want.px.erase(std::make_pair(x, y));
-        std::string what = "push case " + std::to_string(i);
-        EXPECT_EQ(CtlMismatches(v, want, Whole(b), NULL, what.c_str()), 0);
-        Found grey = FindColour(v, text, CtlSlot(L3C_GRAYTEXT));
-        EXPECT_EQ(grey.count > 0, !c.enabled) << what;
+        EXPECT_EQ(CtlMismatches(v, want, Whole(b), NULL, c.what), 0);
+        CtlPixels grey = CtlFindColour(v, text, CtlSlot(L3C_GRAYTEXT));
+        EXPECT_EQ(grey.count > 0, !c.enabled) << "caption in grey";
     }
 }
 
@@ -295,9 +277,9 @@ TEST_F(OldButtons, PushedCaptionMovesAndStaysThreePixelsInside)
     HWND b = Item(320);
     int w = ClientWidth(b), h = ClientHeight(b);
     SIZE t = CtlTextExtent(b, kShort);
-    Found up = FindColour(CtlCapture(dialog, b), Whole(b), text);
+    CtlPixels up = CtlFindColour(CtlCapture(dialog, b), Whole(b), text);
     SendMessageA(b, BM_SETSTATE, TRUE, 0);
-    Found down = FindColour(CtlCapture(dialog, b), Whole(b), text);
+    CtlPixels down = CtlFindColour(CtlCapture(dialog, b), Whole(b), text);
     ASSERT_GT(up.count, 0);
     EXPECT_EQ(up.count, down.count);
     int dx = (2 + (w - 3 - t.cx) / 2 + 1) - (3 + (w - 6 - t.cx) / 2);
@@ -317,12 +299,42 @@ TEST_F(OldButtons, PushedCaptionMovesAndStaysThreePixelsInside)
     ASSERT_GT(CtlTextExtent(n, kLong).cx, w);
     RECT edgeBand = { w - 3, 0, w, h };
     RECT bottomBand = { 0, h - 3, w, h };
-    EXPECT_EQ(FindColour(v, edgeBand, text).count, 0);
-    EXPECT_EQ(FindColour(v, bottomBand, text).count, 0);
+    EXPECT_EQ(CtlFindColour(v, edgeBand, text).count, 0);
+    EXPECT_EQ(CtlFindColour(v, bottomBand, text).count, 0);
     for (int y = 1; y < h - 1; y++)
         EXPECT_EQ(v.at(w - 1, y), CtlSlot(L3C_FRAME)) << "right frame at y " << y;
     for (int x = 1; x < w - 1; x++)
         EXPECT_EQ(v.at(x, h - 1), CtlSlot(L3C_FRAME)) << "bottom frame at x " << x;
+}
+
+/* ---- a caller's device context --------------------------------------- */
+
+TEST_F(OldButtons, PaintIntoACallersDcLeavesItAsItWasFound)
+{
+    struct Case {
+        const char *what;
+        DWORD style;
+    } cases[] = {
+        { "push button", BS_PUSHBUTTON },
+        { "default push button", BS_DEFPUSHBUTTON },
+        { "check box", BS_AUTOCHECKBOX },
+        { "radio button", BS_RADIOBUTTON },
+        { "three-state check box", BS_3STATE },
+        { "group box", BS_GROUPBOX },
+    };
+    const int n = sizeof cases / sizeof cases[0];
+    std::vector<L3tItem> items;
+    for (int i = 0; i < n; i++) {
+        L3tItem it = { 0x0080, NULL, "Caller", kChild | cases[i].style, 4, (short)(4 + 20 * i),
+                       60, 16, (WORD)(330 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), n, 80, (short)(8 + 20 * n)));
+    for (int i = 0; i < n; i++) {
+        SCOPED_TRACE(cases[i].what);
+        ASSERT_TRUE(CtlHasLook(Item(330 + i)));
+        CtlExpectCallersDcKept(Item(330 + i));
+    }
 }
 
 /* ---- group boxes ----------------------------------------------------------- */
@@ -336,6 +348,7 @@ TEST_F(OldButtons, GroupBoxLineAtHalfTheCaptionOrXHeight)
     ASSERT_TRUE(Make(items, 2, 180, 50));
     const uint32_t hilite = CtlSlot(L3C_HILITE), shadow = CtlSlot(L3C_SHADOW);
     for (WORD id : { 400, 401 }) {
+        SCOPED_TRACE(id == 400 ? "with a caption" : "with an empty caption");
         HWND g = Item(id);
         char caption[16];
         GetWindowTextA(g, caption, sizeof caption);
@@ -381,7 +394,7 @@ TEST_F(OldButtons, NewGroupCaptionInvalidatesTheCaptionBandInTheParent)
     GalleryPump();
     CtlView v = CtlCapture(dialog, g);
     RECT captionRows = { 0, 0, ClientWidth(g), h };
-    Found text = FindColour(v, captionRows, CtlSlot(L3C_BTNTEXT));
+    CtlPixels text = CtlFindColour(v, captionRows, CtlSlot(L3C_BTNTEXT));
     int w = CtlTextExtent(g, kNew).cx;
     EXPECT_GE(text.box.right, 4 + w - 3);
     EXPECT_LE(text.box.right, 4 + w + 1);
@@ -397,7 +410,7 @@ TEST_F(OldButtons, GroupBoxStateChangeKeepsItsCaption)
     ASSERT_TRUE(Make(items, 1, 100, 40));
     HWND g = Item(420);
     CtlView before = CtlCapture(dialog, g);
-    ASSERT_GT(FindColour(before, Whole(g), CtlSlot(L3C_BTNTEXT)).count, 0);
+    ASSERT_GT(CtlFindColour(before, Whole(g), CtlSlot(L3C_BTNTEXT)).count, 0);
     SendMessageA(g, BM_SETSTATE, TRUE, 0);
     ASSERT_TRUE(SendMessageA(g, BM_GETSTATE, 0, 0) & BST_PUSHED);
     CtlView after = CtlCapture(dialog, g);
@@ -467,17 +480,161 @@ TEST_F(OldButtons, FocusRectangleFollowsTheFocusBitOnly)
         EXPECT_TRUE(PtInRect(&cell, p)) << "changed pixel (" << p.x << "," << p.y << ")";
 }
 
+/* ---- one focus rectangle, on the focused button alone ------------------- */
+
+/* Where the look draws a check box's or radio button's focus rectangle:
+ * around the caption, 18 pixels in, centred vertically, one pixel out. */
+RECT FocusOutline(HWND button)
+{
+    char caption[64];
+    GetWindowTextA(button, caption, sizeof caption);
+    SIZE t = CtlTextExtent(button, caption);
+    int top = (ClientHeight(button) - t.cy) / 2;
+    RECT r = { 17, top - 1, 18 + t.cx + 1, top + t.cy + 1 };
+    RECT whole = Whole(button);
+    IntersectRect(&r, &r, &whole);
+    return r;
+}
+
+/* Compares a button with its twin, which has the same style, size, font and
+ * caption but never the focus. Focused: the pixels that differ lie on the
+ * focus outline and cover each of its sides as a dotted line does, so there
+ * is exactly one rectangle there (two at the same place cancel out, one
+ * elsewhere adds pixels off the outline). Not focused: none differ. */
+void ExpectFocusRectangle(const CtlView &button, const CtlView &twin, HWND window, bool focused)
+{
+    RECT whole = Whole(window);
+    std::vector<POINT> d = Differences(button, twin, whole);
+    if (!focused) {
+        EXPECT_TRUE(d.empty()) << d.size() << " pixels differ from the twin, first at ("
+                               << (d.empty() ? 0 : d[0].x) << "," << (d.empty() ? 0 : d[0].y)
+                               << ")";
+        return;
+    }
+    RECT outline = FocusOutline(window);
+    int off = 0;
+    int side[4] = { 0, 0, 0, 0 };     /* left, top, right, bottom */
+    for (POINT p : d) {
+        if (!OnOutline(outline, p)) {
+            if (off++ < 3)
+                ADD_FAILURE() << "changed pixel (" << p.x << "," << p.y << ") off the outline";
+            continue;
+        }
+        side[0] += p.x == outline.left;
+        side[1] += p.y == outline.top;
+        side[2] += p.x == outline.right - 1;
+        side[3] += p.y == outline.bottom - 1;
+    }
+    EXPECT_EQ(off, 0);
+    const int height = outline.bottom - outline.top, width = outline.right - outline.left;
+    EXPECT_GE(side[0], height / 2 - 1) << "left side";
+    EXPECT_GE(side[1], width / 2 - 1) << "top side";
+    EXPECT_GE(side[2], height / 2 - 1) << "right side";
+    EXPECT_GE(side[3], width / 2 - 1) << "bottom side";
+}
+
+const WORD kHolder = 520, kBox = 521, kBoxTwin = 522, kRadio = 523, kRadioTwin = 524;
+
+void SetTextBoth(HWND b, HWND twin)
+{
+    SetWindowTextA(b, "Renamed box");
+    SetWindowTextA(twin, "Renamed box");
+}
+
+void InvalidateErasing(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        InvalidateRect(w, NULL, TRUE);
+        UpdateWindow(w);
+    }
+}
+
+void InvalidateNotErasing(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        InvalidateRect(w, NULL, FALSE);
+        UpdateWindow(w);
+    }
+}
+
+void NewFont(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        SendMessageA(w, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), TRUE);
+        UpdateWindow(w);
+    }
+}
+
+void SameStyleRedrawn(HWND b, HWND twin)
+{
+    for (HWND w : { b, twin }) {
+        SendMessageA(w, BM_SETSTYLE, GetWindowLongA(w, GWL_STYLE) & 0xFFFF, TRUE);
+        UpdateWindow(w);
+    }
+}
+
+struct FocusStep {
+    const char *what;
+    WORD focus;                     /* gets the focus first, or 0 */
+    WORD changed;                   /* the button changed with its twin, or 0 */
+    void (*change)(HWND button, HWND twin);
+    WORD focused;                   /* holds the focus afterwards */
+};
+const FocusStep kFocusSteps[] = {
+    { "the check box gets the focus", kBox, 0, NULL, kBox },
+    { "new text on the focused check box", 0, kBox, SetTextBoth, kBox },
+    { "the focus moves to the radio button", kRadio, 0, NULL, kRadio },
+    { "invalidated with erasing, updated", 0, kRadio, InvalidateErasing, kRadio },
+    { "invalidated without erasing, updated", 0, kRadio, InvalidateNotErasing, kRadio },
+    { "WM_SETFONT with redraw", 0, kRadio, NewFont, kRadio },
+    { "BM_SETSTYLE with redraw", 0, kRadio, SameStyleRedrawn, kRadio },
+    { "the focus moves back to the check box", kBox, 0, NULL, kBox },
+};
+
+TEST_F(OldButtons, OneFocusRectangleOnTheFocusedButtonAfterEveryRepaint)
+{
+    const L3tItem items[] = {
+        { 0x0080, NULL, "Hold", kChild | WS_TABSTOP | BS_PUSHBUTTON, 4, 4, 40, 14, kHolder },
+        { 0x0080, NULL, "Check box", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 4, 22, 70, 12, kBox },
+        { 0x0080, NULL, "Check box", kChild | BS_AUTOCHECKBOX, 80, 22, 70, 12, kBoxTwin },
+        { 0x0080, NULL, "Radio", kChild | WS_TABSTOP | BS_RADIOBUTTON, 4, 38, 70, 12, kRadio },
+        { 0x0080, NULL, "Radio", kChild | BS_RADIOBUTTON, 80, 38, 70, 12, kRadioTwin },
+    };
+    ASSERT_TRUE(Make(items, 5, 160, 56));
+    SetFocus(Item(kHolder));
+    L3tRepaint(dialog);
+    for (const FocusStep &step : kFocusSteps) {
+        SCOPED_TRACE(step.what);
+        if (step.focus != 0)
+            SetFocus(Item(step.focus));
+        if (step.change != NULL)
+            step.change(Item(step.changed), Item(step.changed + 1));
+        GalleryPump();
+        ASSERT_EQ(GetFocus(), Item(step.focused));
+        L3tImage image = L3tCaptureWindow(dialog);
+        for (WORD id : { kBox, kRadio }) {
+            SCOPED_TRACE(id == kBox ? "check box" : "radio button");
+            HWND b = Item(id);
+            EXPECT_EQ((SendMessageA(b, BM_GETSTATE, 0, 0) & BST_FOCUS) != 0, id == step.focused)
+                << "the focus bit";
+            ExpectFocusRectangle(CtlViewOf(image, dialog, b),
+                                 CtlViewOf(image, dialog, Item(id + 1)), b, id == step.focused);
+        }
+    }
+}
+
 struct StateCase {
+    const char *what;
     UINT message;
     WPARAM wParam;
     int column;     /* glyph cell after it; -1: nothing may be painted */
 };
 const StateCase kStateCases[] = {
-    { BM_SETCHECK, BST_UNCHECKED, -1 },     /* unchanged */
-    { BM_SETSTATE, FALSE, -1 },             /* unchanged */
-    { BM_SETCHECK, BST_CHECKED, 1 },
-    { BM_SETSTATE, TRUE, 3 },
-    { BM_SETSTATE, TRUE, -1 },              /* unchanged again */
+    { "BM_SETCHECK clear, unchanged", BM_SETCHECK, BST_UNCHECKED, -1 },
+    { "BM_SETSTATE released, unchanged", BM_SETSTATE, FALSE, -1 },
+    { "BM_SETCHECK checked", BM_SETCHECK, BST_CHECKED, 1 },
+    { "BM_SETSTATE pushed", BM_SETSTATE, TRUE, 3 },
+    { "BM_SETSTATE pushed, unchanged again", BM_SETSTATE, TRUE, -1 },
 };
 
 TEST_F(OldButtons, StateChangesPaintTheGlyphAloneAndNoChangePaintsNothing)
@@ -490,6 +647,7 @@ TEST_F(OldButtons, StateChangesPaintTheGlyphAloneAndNoChangePaintsNothing)
     GlyphSheet sheet;
     RECT whole = Whole(b), cell = GlyphCell(b);
     for (const StateCase &c : kStateCases) {
+        SCOPED_TRACE(c.what);
         CtlPaintMarker(dialog, b, whole);
         SendMessageA(b, c.message, c.wParam, 0);
         CtlView v = CtlCapture(dialog, b);
@@ -498,10 +656,9 @@ TEST_F(OldButtons, StateChangesPaintTheGlyphAloneAndNoChangePaintsNothing)
             for (int y = 0; y < L3_GLYPH_CY; y++)
                 for (int x = 0; x < L3_GLYPH_CX; x++)
                     want.Set(cell.left + x, cell.top + y, sheet.at(c.column, 0, x, y));
-        std::string what = "message " + std::to_string(c.message) + " " + std::to_string(c.wParam);
         /* Nothing is free: every pixel outside the glyph keeps the marker. */
         const RECT none = { 0, 0, 0, 0 };
-        EXPECT_EQ(CtlMismatches(v, want, whole, &none, what.c_str()), 0);
+        EXPECT_EQ(CtlMismatches(v, want, whole, &none, c.what), 0);
     }
 }
 
@@ -514,17 +671,22 @@ TEST_F(OldButtons, AutoRadioButtonIsReleasedWhenItLosesTheFocus)
     };
     ASSERT_TRUE(Make(items, 3, 80, 54));
     GlyphSheet sheet;
-    struct { WORD id; bool staysPushed; } cases[] = { { 700, false }, { 701, true } };
+    struct {
+        const char *what;
+        WORD id;
+        bool staysPushed;
+    } cases[] = { { "auto radio button", 700, false }, { "radio button", 701, true } };
     for (auto c : cases) {
+        SCOPED_TRACE(c.what);
         HWND b = Item(c.id);
         SetFocus(b);
         SendMessageA(b, BM_SETSTATE, TRUE, 0);
         ASSERT_TRUE(SendMessageA(b, BM_GETSTATE, 0, 0) & BST_PUSHED);
         SetFocus(Item(702));
         bool pushed = (SendMessageA(b, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
-        EXPECT_EQ(pushed, c.staysPushed) << "button " << c.id;
+        EXPECT_EQ(pushed, c.staysPushed);
         CtlView v = CtlCapture(dialog, b);
-        EXPECT_EQ(GlyphMismatches(v, b, sheet, c.staysPushed ? 2 : 0, 1), 0) << "button " << c.id;
+        EXPECT_EQ(GlyphMismatches(v, b, sheet, c.staysPushed ? 2 : 0, 1), 0);
     }
 }
 
@@ -572,11 +734,12 @@ TEST_F(OldButtons, VisibleBitClearedAroundTheSystemProcedureAndAlwaysRestored)
         { "unfocus", WM_KILLFOCUS, false, [](HWND, HWND other) { SetFocus(other); } },
     };
     for (const Step &s : steps) {
+        SCOPED_TRACE(s.name);
         visibleDuring.erase(s.message);
         s.act(b, Item(801));
-        ASSERT_EQ(visibleDuring.count(s.message), 1u) << s.name;
-        EXPECT_EQ(visibleDuring[s.message], s.visible) << s.name;
-        EXPECT_TRUE(GetWindowLongA(b, GWL_STYLE) & WS_VISIBLE) << s.name;
+        ASSERT_EQ(visibleDuring.count(s.message), 1u) << "the system procedure saw it";
+        EXPECT_EQ(visibleDuring[s.message], s.visible) << "visible while it ran";
+        EXPECT_TRUE(GetWindowLongA(b, GWL_STYLE) & WS_VISIBLE) << "visible afterwards";
     }
     SetPropA(b, MAKEINTATOM(Look3d.oldProcAtom), (HANDLE)systemButtonProc);
 }
@@ -584,18 +747,19 @@ TEST_F(OldButtons, VisibleBitClearedAroundTheSystemProcedureAndAlwaysRestored)
 /* ---- which buttons get the look ----------------------------------------- */
 
 struct WhoCase {
+    const char *what;
     DWORD style;
     bool old;       /* gets the look below 3.95 */
 };
 const WhoCase kWhoCases[] = {
-    { BS_PUSHBUTTON, true },
-    { BS_AUTOCHECKBOX, true },
-    { BS_GROUPBOX, true },
-    { BS_USERBUTTON, true },
-    { BS_AUTOCHECKBOX | BS_LEFTTEXT, false },
-    { BS_OWNERDRAW, false },
-    { BS_PUSHBUTTON | BS_FLAT, false },
-    { BS_RADIOBUTTON | BS_PUSHLIKE, false },
+    { "BS_PUSHBUTTON", BS_PUSHBUTTON, true },
+    { "BS_AUTOCHECKBOX", BS_AUTOCHECKBOX, true },
+    { "BS_GROUPBOX", BS_GROUPBOX, true },
+    { "BS_USERBUTTON", BS_USERBUTTON, true },
+    { "BS_AUTOCHECKBOX | BS_LEFTTEXT", BS_AUTOCHECKBOX | BS_LEFTTEXT, false },
+    { "BS_OWNERDRAW", BS_OWNERDRAW, false },
+    { "BS_PUSHBUTTON | BS_FLAT", BS_PUSHBUTTON | BS_FLAT, false },
+    { "BS_RADIOBUTTON | BS_PUSHLIKE", BS_RADIOBUTTON | BS_PUSHLIKE, false },
 };
 const int kWhoCount = sizeof kWhoCases / sizeof kWhoCases[0];
 
@@ -618,11 +782,12 @@ TEST_F(OldButtons, LeftTextOwnerDrawnAndOtherStyleBitsKeepTheSystemLook)
     std::vector<L3tItem> items = WhoItems();
     ASSERT_TRUE(Make(items.data(), (int)items.size(), 80, 104));
     for (int i = 0; i < kWhoCount; i++) {
+        SCOPED_TRACE(kWhoCases[i].what);
         HWND b = Item(900 + i);
-        EXPECT_EQ(CtlHasLook(b), kWhoCases[i].old) << "style 0x" << std::hex << kWhoCases[i].style;
+        EXPECT_EQ(CtlHasLook(b), kWhoCases[i].old) << "the old-procedure property";
         EXPECT_EQ((WNDPROC)GetWindowLongPtrA(b, GWLP_WNDPROC) == Look3dButtonProc,
                   kWhoCases[i].old)
-            << "style 0x" << std::hex << kWhoCases[i].style;
+            << "the look's procedure";
     }
 }
 
@@ -631,8 +796,10 @@ TEST_F(CurrentButtons, ButtonsAreLeftToTheSystem)
     std::vector<L3tItem> items = WhoItems();
     ASSERT_TRUE(Make(items.data(), (int)items.size(), 80, 104));
     ASSERT_TRUE(CtlHasLook(Item(999)));
-    for (int i = 0; i < kWhoCount; i++)
-        EXPECT_FALSE(CtlHasLook(Item(900 + i))) << "style 0x" << std::hex << kWhoCases[i].style;
+    for (int i = 0; i < kWhoCount; i++) {
+        SCOPED_TRACE(kWhoCases[i].what);
+        EXPECT_FALSE(CtlHasLook(Item(900 + i)));
+    }
 }
 
 }  // namespace

@@ -131,8 +131,9 @@ TEST_F(OldFields, RingsOnEachSideAndScrollBarLines)
     }
     ASSERT_TRUE(Make(items.data(), kRingCount, 166, 126));
     for (int i = 0; i < kRingCount; i++) {
+        SCOPED_TRACE(kRingCases[i].what);
         HWND c = Item(100 + i);
-        ASSERT_TRUE(CtlHasLook(c)) << kRingCases[i].what;
+        ASSERT_TRUE(CtlHasLook(c));
         EXPECT_EQ(FrameMismatches(dialog, c, FRAME_PLAIN, kRingCases[i].what), 0);
     }
 }
@@ -220,7 +221,8 @@ TEST_F(OldCombos, SimpleComboEditAndListFramesJoin)
     HWND combo = Item(202);
     HWND edit = ComboChild(combo, "Edit");
     HWND list = ComboChild(combo, "ComboLBox");
-    ASSERT_TRUE(edit != NULL && list != NULL);
+    ASSERT_TRUE(edit != NULL);
+    ASSERT_TRUE(list != NULL);
     ASSERT_TRUE(CtlHasLook(combo));
     ASSERT_TRUE(CtlHasLook(edit));
     ASSERT_TRUE(CtlHasLook(list));
@@ -258,8 +260,10 @@ TEST_F(OldFields, WindowPosChangingInvalidatesOnlyTheBandThatChanges)
         { "move", 5, 0, 0, 0, SWP_NOSIZE, true },
     };
     for (WORD id : { 300, 301 }) {
+        SCOPED_TRACE(id == 300 ? "edit" : "list box");
         HWND c = Item(id);
         for (const MoveCase &m : cases) {
+            SCOPED_TRACE(m.what);
             L3tRepaint(dialog);
             ValidateRect(dialog, NULL);
             RECT before = CtlRectIn(c, dialog);
@@ -268,9 +272,8 @@ TEST_F(OldFields, WindowPosChangingInvalidatesOnlyTheBandThatChanges)
                          m.flags | SWP_NOZORDER | SWP_NOACTIVATE);
             RECT due = { 0, 0, 0, 0 };
             BOOL any = GetUpdateRect(dialog, &due, FALSE);
-            std::string what = std::string(m.what) + " of control " + std::to_string(id);
             if (!m.invalidates) {
-                EXPECT_FALSE(any) << what;
+                EXPECT_FALSE(any);
                 continue;
             }
             RECT band = before;
@@ -280,7 +283,7 @@ TEST_F(OldFields, WindowPosChangingInvalidatesOnlyTheBandThatChanges)
             if (m.dcy < 0)
                 band.top = before.top + h + m.dcy;  /* from the new bottom edge down */
             EXPECT_TRUE(EqualRect(&due, &band))
-                << what << ": due (" << due.left << "," << due.top << ")-(" << due.right << ","
+                << "due (" << due.left << "," << due.top << ")-(" << due.right << ","
                 << due.bottom << "), band (" << band.left << "," << band.top << ")-("
                 << band.right << "," << band.bottom << ")";
             SetWindowPos(c, NULL, before.left, before.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -291,29 +294,31 @@ TEST_F(OldFields, WindowPosChangingInvalidatesOnlyTheBandThatChanges)
 /* ---- which controls get the look ------------------------------------------ */
 
 struct WhoCase {
+    const char *what;
     WORD id;
     const char *child;  /* class of the combo box's child to look at, or NULL */
     bool old, current;  /* gets the look below 3.95, from 3.95 on */
 };
 const WhoCase kWho[] = {
-    { 400, NULL, true, true },              /* edit */
-    { 401, NULL, true, true },              /* list box */
-    { 200, NULL, true, false },             /* drop-down list */
-    { 201, NULL, false, false },            /* drop-down combo box */
-    { 201, "Edit", true, false },           /* ... its edit */
-    { 202, NULL, true, false },             /* simple combo box */
-    { 202, "Edit", true, false },           /* ... its edit */
-    { 202, "ComboLBox", true, false },      /* ... its list */
+    { "edit", 400, NULL, true, true },
+    { "list box", 401, NULL, true, true },
+    { "drop-down list", 200, NULL, true, false },
+    { "drop-down combo box", 201, NULL, false, false },
+    { "drop-down combo box's edit", 201, "Edit", true, false },
+    { "simple combo box", 202, NULL, true, false },
+    { "simple combo box's edit", 202, "Edit", true, false },
+    { "simple combo box's list", 202, "ComboLBox", true, false },
 };
 
 void CheckWho(HWND dialog, bool old)
 {
     for (const WhoCase &w : kWho) {
+        SCOPED_TRACE(w.what);
         HWND c = GetDlgItem(dialog, w.id);
         if (w.child != NULL)
             c = ComboChild(c, w.child);
-        ASSERT_TRUE(c != NULL) << w.id << " " << (w.child ? w.child : "");
-        EXPECT_EQ(CtlHasLook(c), old ? w.old : w.current) << w.id << " " << (w.child ? w.child : "");
+        ASSERT_TRUE(c != NULL);
+        EXPECT_EQ(CtlHasLook(c), old ? w.old : w.current);
     }
 }
 

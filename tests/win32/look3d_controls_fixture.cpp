@@ -44,21 +44,7 @@ SIZE CtlTextExtent(HWND control, const char *text)
 CtlView CtlCaptureNow(HWND dialog, HWND control)
 {
     CtlView v;
-    RECT r;
-    GetWindowRect(dialog, &r);
-    L3tCanvas canvas;
-    if (L3tCanvasCreate(&canvas, r.right - r.left, r.bottom - r.top, 0)) {
-        HDC dc = GetWindowDC(dialog);
-        BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, dc, 0, 0, SRCCOPY);
-        ReleaseDC(dialog, dc);
-        GdiFlush();
-        v.image.width = canvas.width;
-        v.image.height = canvas.height;
-        v.image.pixels.assign(canvas.bits, canvas.bits + (size_t)canvas.width * canvas.height);
-        for (uint32_t &p : v.image.pixels)
-            p &= 0xFFFFFF;
-        L3tCanvasDestroy(&canvas);
-    }
+    v.image = L3tCaptureNow(dialog);
     v.origin = OriginIn(dialog, control);
     return v;
 }
@@ -69,6 +55,11 @@ RECT CtlRectIn(HWND control, HWND in)
     GetWindowRect(control, &r);
     MapWindowPoints(NULL, in, (POINT *)&r, 2);
     return r;
+}
+
+CtlPixels CtlFindColour(const CtlView &view, const RECT &area, uint32_t colour)
+{
+    return CtlScan(view, area, [colour](uint32_t c) { return c == colour; });
 }
 
 void CtlPaintMarker(HWND dialog, HWND control, const RECT &rect)
@@ -138,6 +129,74 @@ int CtlMismatches(const CtlView &view, const CtlPicture &want, const RECT &area,
         }
     }
     return wrong;
+}
+
+/* What a device context holds that a painter may change. */
+struct DcState {
+    COLORREF text, back;
+    int mode, rop;
+    HGDIOBJ brush, font, pen;
+    int clip;                   /* GetClipRgn: 0 none, 1 a region */
+    RECT clipBox;
+    UINT align;
+};
+
+static DcState DcStateOf(HDC dc)
+{
+    DcState s;
+    s.text = GetTextColor(dc);
+    s.back = GetBkColor(dc);
+    s.mode = GetBkMode(dc);
+    s.rop = GetROP2(dc);
+    s.brush = GetCurrentObject(dc, OBJ_BRUSH);
+    s.font = GetCurrentObject(dc, OBJ_FONT);
+    s.pen = GetCurrentObject(dc, OBJ_PEN);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    s.clip = GetClipRgn(dc, rgn);
+    DeleteObject(rgn);
+    GetClipBox(dc, &s.clipBox);
+    s.align = GetTextAlign(dc);
+    return s;
+}
+
+void CtlExpectCallersDcKept(HWND control)
+{
+    RECT client;
+    GetClientRect(control, &client);
+    const COLORREF paper = RGB(3, 99, 7);
+    L3tCanvas cv;
+    ASSERT_TRUE(L3tCanvasCreate(&cv, client.right, client.bottom, paper));
+    HBRUSH brush = CreateSolidBrush(RGB(200, 10, 10));
+    HGDIOBJ oldBrush = SelectObject(cv.dc, brush);
+    HGDIOBJ oldFont = SelectObject(cv.dc, GetStockObject(ANSI_FIXED_FONT));
+    SetTextColor(cv.dc, RGB(1, 2, 3));
+    SetBkColor(cv.dc, RGB(4, 5, 6));
+    SetBkMode(cv.dc, TRANSPARENT);
+    const DcState before = DcStateOf(cv.dc);
+
+    EXPECT_EQ(SendMessageA(control, WM_PAINT, (WPARAM)cv.dc, 0), 0);
+    GdiFlush();
+    const DcState after = DcStateOf(cv.dc);
+    EXPECT_EQ(after.text, before.text) << "text colour";
+    EXPECT_EQ(after.back, before.back) << "background colour";
+    EXPECT_EQ(after.mode, before.mode) << "background mode";
+    EXPECT_EQ(after.rop, before.rop) << "drawing mode";
+    EXPECT_EQ(after.brush, before.brush) << "brush";
+    EXPECT_EQ(after.font, before.font) << "font";
+    EXPECT_EQ(after.pen, before.pen) << "pen";
+    EXPECT_EQ(after.clip, before.clip) << "clip region";
+    EXPECT_TRUE(EqualRect(&after.clipBox, &before.clipBox)) << "clip box";
+    EXPECT_EQ(after.align, before.align) << "text alignment";
+
+    int painted = 0;
+    for (int i = 0; i < cv.width * cv.height; i++)
+        painted += (cv.bits[i] & 0xFFFFFF) != L3tRgb(paper);
+    EXPECT_GT(painted, 0) << "nothing painted into the context";
+
+    SelectObject(cv.dc, oldFont);
+    SelectObject(cv.dc, oldBrush);
+    DeleteObject(brush);
+    L3tCanvasDestroy(&cv);
 }
 
 static INT_PTR CALLBACK CtlDlgProc(HWND, UINT m, WPARAM, LPARAM)

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits.h>
+
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,10 +43,37 @@ struct CtlView {
 CtlView CtlCapture(HWND dialog, HWND control);
 /* A capture already made, read in a control's coordinates. */
 CtlView CtlViewOf(const L3tImage &image, HWND dialog, HWND control);
-/* The control's client area in its own window coordinates. */
-SIZE CtlTextExtent(HWND control, const char *text);
-/* The same without pumping messages or waiting: what is on the surface now. */
+/* CtlCapture without pumping messages or waiting: what is on the surface
+ * now. */
 CtlView CtlCaptureNow(HWND dialog, HWND control);
+/* The extent of a text in the control's own font. */
+SIZE CtlTextExtent(HWND control, const char *text);
+
+/* Pixels of a capture that a test looks for, and their bounding box. */
+struct CtlPixels {
+    int count = 0;
+    RECT box = { INT_MAX, INT_MAX, INT_MIN, INT_MIN };
+};
+/* The pixels within area (control coordinates) for which wanted(colour)
+ * holds. */
+template <class Wanted>
+CtlPixels CtlScan(const CtlView &view, const RECT &area, Wanted wanted)
+{
+    CtlPixels found;
+    for (int y = area.top; y < area.bottom; y++)
+        for (int x = area.left; x < area.right; x++) {
+            if (!wanted(view.at(x, y)))
+                continue;
+            found.count++;
+            found.box.left = std::min<LONG>(found.box.left, x);
+            found.box.top = std::min<LONG>(found.box.top, y);
+            found.box.right = std::max<LONG>(found.box.right, x + 1);
+            found.box.bottom = std::max<LONG>(found.box.bottom, y + 1);
+        }
+    return found;
+}
+/* The pixels of one colour. */
+CtlPixels CtlFindColour(const CtlView &view, const RECT &area, uint32_t colour);
 
 /* Paints the marker over rect (control coordinates) through the dialog's
  * DC, which does not clip its children. */
@@ -75,6 +105,12 @@ struct CtlPicture {
  * free NULL, may be anything. Reports the first few. */
 int CtlMismatches(const CtlView &view, const CtlPicture &want, const RECT &area,
                   const RECT *free, const char *what);
+
+/* Sends control a WM_PAINT with the device context of a canvas of its
+ * client size in wParam, as printing does, and checks that the control
+ * painted into it and left the context as it found it: colours, background
+ * mode, selected objects, clipping. */
+void CtlExpectCallersDcKept(HWND control);
 
 /* Opens the look, hooks the thread, and makes dialogs without DS_3DLOOK. */
 class CtlFixture : public ::testing::Test {

@@ -8,6 +8,8 @@
  */
 #include "look3d_controls_fixture.h"
 
+#include "gallery.h"
+
 namespace {
 
 TEST(ControlsVersions, Nt351PaintsEveryControl)
@@ -68,6 +70,131 @@ TEST_F(OldGdi, RepaintsMakeNoLastingGdiObject)
     }
     GalleryPump();
     EXPECT_LE(GalleryGdiObjects(), before);
+}
+
+/* ---- the gallery's own layout ------------------------------------------- */
+
+/* The gallery's dialog (tools/look3d-gallery/gallery.rc, built into this
+ * program) as the look paints it under NT 3.51: no control may overlap
+ * another, nor the look's rings around edit, list and combo boxes touch
+ * one; every caption fits its control as the look lays it out. */
+class OldGallery : public OldFixture {};
+
+INT_PTR CALLBACK GalleryDlgProc(HWND, UINT m, WPARAM, LPARAM)
+{
+    return m == WM_INITDIALOG;
+}
+
+std::string Describe(HWND w)
+{
+    char cls[16] = "", text[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    GetWindowTextA(w, text, sizeof text);
+    return std::string(cls) + " \"" + text + "\" (id " + std::to_string(GetDlgCtrlID(w)) + ")";
+}
+
+bool HasClass(HWND w, const char *name)
+{
+    char cls[16] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    return lstrcmpiA(cls, name) == 0;
+}
+
+/* What a control covers in the dialog: its window, and for the boxes that
+ * the look frames, the ring one pixel outside it. */
+RECT Covered(HWND w, HWND dialog)
+{
+    RECT r = CtlRectIn(w, dialog);
+    if (HasClass(w, "Edit") || HasClass(w, "ListBox") || HasClass(w, "ComboBox"))
+        InflateRect(&r, 1, 1);
+    return r;
+}
+
+/* The caption's extent as the look measures it, in the control's font. */
+SIZE CaptionExtent(HWND w)
+{
+    char text[256] = "";
+    GetWindowTextA(w, text, sizeof text);
+    HDC dc = GetDC(w);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(w, WM_GETFONT, 0, 0));
+    SIZE s = { 0, 0 };
+    int cx = 0, cy = 0;
+    Look3dMeasureText(dc, text, &cx, &cy);
+    SelectObject(dc, old);
+    ReleaseDC(w, dc);
+    s.cx = cx;
+    s.cy = cy;
+    return s;
+}
+
+/* The width a control needs for its caption: check boxes and radio buttons
+ * start it 18 pixels in and frame it with their focus rectangle, push
+ * buttons keep it inside their frame, bevels and focus rectangle, group
+ * boxes set it 4 pixels in with 4 after; 0 for controls without one. */
+int WidthNeeded(HWND w)
+{
+    SIZE t = CaptionExtent(w);
+    if (t.cx == 0)
+        return 0;
+    LONG style = GetWindowLongA(w, GWL_STYLE);
+    if (HasClass(w, "Button")) {
+        switch (style & 0x1F) {
+        case BS_PUSHBUTTON:
+        case BS_DEFPUSHBUTTON:
+            return t.cx + 2 * 4;
+        case BS_GROUPBOX:
+            return 4 + t.cx + 4;
+        default:
+            return 18 + t.cx + 1;
+        }
+    }
+    if (HasClass(w, "Static"))
+        return t.cx;
+    return 0;
+}
+
+TEST_F(OldGallery, NothingOverlapsAndEveryCaptionFits)
+{
+    dialog = CreateDialogParamA(CtlSelf(), MAKEINTRESOURCEA(IDD_GALLERY), NULL, GalleryDlgProc, 0);
+    ASSERT_NE(dialog, (HWND)NULL);
+    ASSERT_TRUE(CtlHasLook(GetDlgItem(dialog, IDC_CHECK)));
+    std::vector<HWND> controls;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c != NULL; c = GetWindow(c, GW_HWNDNEXT))
+        controls.push_back(c);
+    ASSERT_GT(controls.size(), 20u);
+    RECT client;
+    GetClientRect(dialog, &client);
+
+    for (size_t i = 0; i < controls.size(); i++) {
+        HWND a = controls[i];
+        SCOPED_TRACE(Describe(a));
+        RECT ra = Covered(a, dialog), inside;
+        IntersectRect(&inside, &ra, &client);
+        EXPECT_TRUE(EqualRect(&inside, &ra)) << "inside the dialog";
+
+        RECT own;
+        GetClientRect(a, &own);
+        EXPECT_LE(WidthNeeded(a), own.right) << "the caption's width";
+        if (HasClass(a, "Static") || HasClass(a, "Button")) {
+            EXPECT_LE(CaptionExtent(a).cy, own.bottom) << "the caption's height";
+        }
+
+        for (size_t j = i + 1; j < controls.size(); j++) {
+            HWND b = controls[j];
+            RECT rb = Covered(b, dialog), both;
+            bool groupA = HasClass(a, "Button") && (GetWindowLongA(a, GWL_STYLE) & 0x1F) == BS_GROUPBOX;
+            if (groupA && IntersectRect(&both, &ra, &rb) && EqualRect(&both, &rb)) {
+                /* Inside the group box: clear of its line and its caption. */
+                RECT room = ra;
+                InflateRect(&room, -2, -2);
+                room.top = ra.top + CaptionExtent(a).cy;
+                IntersectRect(&both, &room, &rb);
+                EXPECT_TRUE(EqualRect(&both, &rb)) << "inside the group box: " << Describe(b);
+                continue;
+            }
+            EXPECT_FALSE(IntersectRect(&both, &ra, &rb)) << "overlaps " << Describe(b);
+        }
+    }
 }
 
 }  // namespace

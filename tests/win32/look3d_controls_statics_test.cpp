@@ -8,8 +8,6 @@
  */
 #include "look3d_controls_fixture.h"
 
-#include <algorithm>
-
 namespace {
 
 const DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -55,6 +53,8 @@ TEST_F(Statics, RectanglesAndFramesAreOnePixelFramesWithInsidesLeftAlone)
 {
     const UINT types[] = { SS_BLACKRECT, SS_GRAYRECT, SS_WHITERECT,
                            SS_BLACKFRAME, SS_GRAYFRAME, SS_WHITEFRAME };
+    const char *const names[] = { "SS_BLACKRECT", "SS_GRAYRECT", "SS_WHITERECT",
+                                  "SS_BLACKFRAME", "SS_GRAYFRAME", "SS_WHITEFRAME" };
     std::vector<L3tItem> items;
     for (int i = 0; i < 6; i++) {
         L3tItem it = { 0x0082, NULL, "", kChild | types[i], (short)(6 + 40 * (i % 3)),
@@ -63,49 +63,34 @@ TEST_F(Statics, RectanglesAndFramesAreOnePixelFramesWithInsidesLeftAlone)
     }
     ASSERT_TRUE(Make(items.data(), 6, 130, 56));
     for (int i = 0; i < 6; i++) {
+        SCOPED_TRACE(names[i]);
         HWND s = Item(100 + i);
-        ASSERT_TRUE(CtlHasLook(s)) << "type " << types[i];
+        ASSERT_TRUE(CtlHasLook(s));
         RECT whole = WholeOf(s);
         CtlPaintMarker(dialog, s, whole);
         CtlRepaintOnly(s);
         CtlView v = CtlCapture(dialog, s);
         const RECT none = { 0, 0, 0, 0 };
-        std::string what = "type " + std::to_string(types[i]);
         EXPECT_EQ(CtlMismatches(v, FramePicture(types[i], whole.right, whole.bottom), whole,
-                                &none, what.c_str()),
+                                &none, names[i]),
                   0);
     }
 }
 
 /* ---- text ------------------------------------------------------------------- */
 
+/* The ink of a text static: every pixel that is not the face background,
+ * and of those the pixels in the text and in the grey-text colour. */
 struct Ink {
-    int text = 0, grey = 0, other = 0;  /* pixels in text, grey-text, other non-face colours */
-    RECT box = { INT_MAX, INT_MAX, INT_MIN, INT_MIN };
+    CtlPixels all, text, grey;
 };
-
-/* The ink of a text static: every pixel that is not the face background. */
 Ink InkOf(const CtlView &v, const RECT &area)
 {
+    const uint32_t face = CtlSlot(L3C_FACE);
     Ink k;
-    const uint32_t face = CtlSlot(L3C_FACE), text = CtlSlot(L3C_BTNTEXT);
-    const uint32_t grey = CtlSlot(L3C_GRAYTEXT);
-    for (int y = area.top; y < area.bottom; y++)
-        for (int x = area.left; x < area.right; x++) {
-            uint32_t c = v.at(x, y);
-            if (c == face)
-                continue;
-            if (c == text)
-                k.text++;
-            else if (c == grey)
-                k.grey++;
-            else
-                k.other++;
-            k.box.left = std::min<LONG>(k.box.left, x);
-            k.box.top = std::min<LONG>(k.box.top, y);
-            k.box.right = std::max<LONG>(k.box.right, x + 1);
-            k.box.bottom = std::max<LONG>(k.box.bottom, y + 1);
-        }
+    k.all = CtlScan(v, area, [face](uint32_t c) { return c != face; });
+    k.text = CtlFindColour(v, area, CtlSlot(L3C_BTNTEXT));
+    k.grey = CtlFindColour(v, area, CtlSlot(L3C_GRAYTEXT));
     return k;
 }
 
@@ -119,20 +104,25 @@ TEST_F(Statics, DisabledTextIsGreyAndEnablingRepaintsAtOnce)
     ASSERT_TRUE(CtlHasLook(s));
     RECT whole = WholeOf(s);
     Ink disabled = InkOf(CtlCapture(dialog, s), whole);
-    EXPECT_GT(disabled.grey, 0);
-    EXPECT_EQ(disabled.text, 0);
+    EXPECT_GT(disabled.grey.count, 0);
+    EXPECT_EQ(disabled.text.count, 0);
 
     /* Enabled and disabled again: painted before any message is dispatched,
      * and nothing left waiting for WM_PAINT. */
-    struct { BOOL enable; bool grey; } steps[] = { { TRUE, false }, { FALSE, true } };
+    struct {
+        const char *what;
+        BOOL enable;
+        bool grey;
+    } steps[] = { { "enabled", TRUE, false }, { "disabled again", FALSE, true } };
     for (auto step : steps) {
+        SCOPED_TRACE(step.what);
         ValidateRect(dialog, NULL);
         EnableWindow(s, step.enable);
         RECT due;
         EXPECT_FALSE(GetUpdateRect(s, &due, FALSE));
         Ink now = InkOf(CtlCaptureNow(dialog, s), whole);
-        EXPECT_EQ(now.grey > 0, step.grey) << "enable " << step.enable;
-        EXPECT_EQ(now.text > 0, !step.grey) << "enable " << step.enable;
+        EXPECT_EQ(now.grey.count > 0, step.grey) << "text in grey";
+        EXPECT_EQ(now.text.count > 0, !step.grey) << "text in button text";
     }
 }
 
@@ -151,9 +141,9 @@ TEST_F(Statics, NoPrefixDrawsTheAmpersand)
     int widthWW = CtlTextExtent(plain, "WW").cx, widthAmp = CtlTextExtent(plain, "W&W").cx;
     ASSERT_GT(widthAmp, widthWW + 2);
     /* "W&W": two letters, the second underlined; with SS_NOPREFIX three characters. */
-    EXPECT_NEAR(marked.box.right - marked.box.left, widthWW, 3);
-    EXPECT_NEAR(literal.box.right - literal.box.left, widthAmp, 3);
-    EXPECT_GT(marked.box.bottom, literal.box.bottom) << "the underline reaches lower";
+    EXPECT_NEAR(marked.all.box.right - marked.all.box.left, widthWW, 3);
+    EXPECT_NEAR(literal.all.box.right - literal.all.box.left, widthAmp, 3);
+    EXPECT_GT(marked.all.box.bottom, literal.all.box.bottom) << "the underline reaches lower";
 }
 
 TEST_F(Statics, LeftNoWordWrapExpandsTabsAndKeepsToOneLine)
@@ -180,17 +170,17 @@ TEST_F(Statics, LeftNoWordWrapExpandsTabsAndKeepsToOneLine)
     CtlView v = CtlViewOf(image, dialog, tabbed);
     RECT afterA = { CtlTextExtent(tabbed, "A").cx + 1, 0, WholeOf(tabbed).right, WholeOf(tabbed).bottom };
     Ink b = InkOf(v, afterA);
-    ASSERT_GT(b.text, 0) << "no B drawn";
-    EXPECT_GE(b.box.left, stop - 1);
-    EXPECT_LE(b.box.left, stop + CtlTextExtent(tabbed, "B").cx);
+    ASSERT_GT(b.text.count, 0) << "no B drawn";
+    EXPECT_GE(b.all.box.left, stop - 1);
+    EXPECT_LE(b.all.box.left, stop + CtlTextExtent(tabbed, "B").cx);
 
     /* One line without wrapping; the word-wrapped static needs a second one. */
     int line = CtlTextExtent(tabbed, "A").cy;
     Ink single = InkOf(CtlViewOf(image, dialog, Item(221)), WholeOf(Item(221)));
     Ink wrapped = InkOf(CtlViewOf(image, dialog, Item(222)), WholeOf(Item(222)));
-    EXPECT_LE(single.box.bottom, line);
-    EXPECT_GT(single.box.right, WholeOf(Item(221)).right - 3) << "runs to the right edge";
-    EXPECT_GT(wrapped.box.bottom, line);
+    EXPECT_LE(single.all.box.bottom, line);
+    EXPECT_GT(single.all.box.right, WholeOf(Item(221)).right - 3) << "runs to the right edge";
+    EXPECT_GT(wrapped.all.box.bottom, line);
 }
 
 TEST_F(Statics, EmptyTextFillsTheBackgroundOnly)
@@ -203,13 +193,9 @@ TEST_F(Statics, EmptyTextFillsTheBackgroundOnly)
     RECT whole = WholeOf(s);
     CtlPaintMarker(dialog, s, whole);
     CtlRepaintOnly(s);
-    CtlView v = CtlCapture(dialog, s);
-    int wrong = 0;
-    for (int y = 0; y < whole.bottom; y++)
-        for (int x = 0; x < whole.right; x++)
-            if (v.at(x, y) != CtlSlot(L3C_FACE))
-                wrong++;
-    EXPECT_EQ(wrong, 0);
+    const uint32_t face = CtlSlot(L3C_FACE);
+    CtlPixels notFace = CtlScan(CtlCapture(dialog, s), whole, [face](uint32_t c) { return c != face; });
+    EXPECT_EQ(notFace.count, 0);
 }
 
 TEST_F(CurrentStatics, TextLongerThanTheStackIsDrawn)
@@ -233,17 +219,55 @@ TEST_F(CurrentStatics, TextLongerThanTheStackIsDrawn)
     CtlPaintMarker(dialog, s, whole);
     CtlRepaintOnly(s);
     Ink ink = InkOf(CtlCapture(dialog, s), whole);
-    EXPECT_GT(ink.text, 0);
+    EXPECT_GT(ink.text.count, 0);
+}
+
+/* ---- a caller's device context --------------------------------------- */
+
+TEST_F(Statics, PaintIntoACallersDcLeavesItAsItWasFound)
+{
+    struct Case {
+        const char *what;
+        DWORD style;
+    } cases[] = {
+        { "left text", SS_LEFT },
+        { "text without word wrap", SS_LEFTNOWORDWRAP },
+        { "disabled text", SS_CENTER | WS_DISABLED },
+        { "black frame", SS_BLACKFRAME },
+        { "grey rectangle", SS_GRAYRECT },
+    };
+    const int n = sizeof cases / sizeof cases[0];
+    std::vector<L3tItem> items;
+    for (int i = 0; i < n; i++) {
+        L3tItem it = { 0x0082, NULL, "Caller", kChild | cases[i].style, 6, (short)(6 + 14 * i),
+                       60, 10, (WORD)(260 + i) };
+        items.push_back(it);
+    }
+    ASSERT_TRUE(Make(items.data(), n, 80, (short)(10 + 14 * n)));
+    for (int i = 0; i < n; i++) {
+        SCOPED_TRACE(cases[i].what);
+        ASSERT_TRUE(CtlHasLook(Item(260 + i)));
+        CtlExpectCallersDcKept(Item(260 + i));
+    }
 }
 
 /* ---- what the look leaves alone ------------------------------------------ */
 
 TEST_F(Statics, IconAndOtherTypesKeepTheSystemDrawing)
 {
-    struct { DWORD style; bool look; } cases[] = {
-        { SS_ICON, false }, { SS_SIMPLE, false }, { SS_OWNERDRAW, false },
-        { SS_BITMAP, false }, { 10, false }, { 15, false },
-        { SS_LEFT | SS_NOTIFY | SS_NOPREFIX, true }, { SS_GRAYFRAME | SS_NOTIFY, true },
+    struct {
+        const char *what;
+        DWORD style;
+        bool look;
+    } cases[] = {
+        { "SS_ICON", SS_ICON, false },
+        { "SS_SIMPLE", SS_SIMPLE, false },
+        { "SS_OWNERDRAW", SS_OWNERDRAW, false },
+        { "SS_BITMAP", SS_BITMAP, false },
+        { "type 10", 10, false },
+        { "type 15", 15, false },
+        { "SS_LEFT | SS_NOTIFY | SS_NOPREFIX", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, true },
+        { "SS_GRAYFRAME | SS_NOTIFY", SS_GRAYFRAME | SS_NOTIFY, true },
     };
     std::vector<L3tItem> items;
     for (int i = 0; i < 8; i++) {
@@ -252,9 +276,10 @@ TEST_F(Statics, IconAndOtherTypesKeepTheSystemDrawing)
         items.push_back(it);
     }
     ASSERT_TRUE(Make(items.data(), 8, 60, 104));
-    for (int i = 0; i < 8; i++)
-        EXPECT_EQ(CtlHasLook(Item(240 + i)), cases[i].look) << "style 0x" << std::hex
-                                                           << cases[i].style;
+    for (int i = 0; i < 8; i++) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(CtlHasLook(Item(240 + i)), cases[i].look);
+    }
 }
 
 TEST_F(Statics, InvisibleStaticPaintsNothingYetIsValidated)
@@ -265,6 +290,7 @@ TEST_F(Statics, InvisibleStaticPaintsNothingYetIsValidated)
     };
     ASSERT_TRUE(Make(items, 2, 80, 40));
     for (WORD id : { 250, 251 }) {
+        SCOPED_TRACE(id == 250 ? "text" : "black frame");
         HWND s = Item(id);
         RECT whole = WholeOf(s);
         CtlPaintMarker(dialog, s, whole);
@@ -273,10 +299,10 @@ TEST_F(Statics, InvisibleStaticPaintsNothingYetIsValidated)
         SetWindowLongA(s, GWL_STYLE, GetWindowLongA(s, GWL_STYLE) & ~WS_VISIBLE);
         EXPECT_EQ(SendMessageA(s, WM_PAINT, 0, 0), 0);
         RECT due;
-        EXPECT_FALSE(GetUpdateRect(s, &due, FALSE)) << "static " << id;
+        EXPECT_FALSE(GetUpdateRect(s, &due, FALSE)) << "validated";
         CtlView v = CtlCaptureNow(dialog, s);
         const RECT none = { 0, 0, 0, 0 };
-        EXPECT_EQ(CtlMismatches(v, CtlPicture(), whole, &none, "invisible"), 0) << id;
+        EXPECT_EQ(CtlMismatches(v, CtlPicture(), whole, &none, "invisible"), 0);
         SetWindowLongA(s, GWL_STYLE, GetWindowLongA(s, GWL_STYLE) | WS_VISIBLE);
     }
 }

@@ -53,6 +53,14 @@ WNDPROC DialogProcOnWorker(L3tWorker *worker, const std::vector<WORD> &tmpl)
     });
     return proc;
 }
+/* The global atom table still holds atom (no other program in the session
+ * uses the look's property names while these tests run). */
+bool AtomExists(ATOM atom)
+{
+    char name[16];
+    return atom != 0 && GlobalGetAtomNameA(atom, name, sizeof name) != 0;
+}
+
 bool HasOldProcProp(HWND w) { return GetPropA(w, MAKEINTATOM(Look3d.oldProcAtom)) != NULL; }
 bool HasOffProp(HWND w) { return GetPropA(w, MAKEINTATOM(Look3d.offAtom)) != NULL; }
 
@@ -184,7 +192,8 @@ TEST_F(Look3dCore, FourThreadsAtMostAndRowsMoveDownInOrder)
             *result = Look3dHookThread(Self());
         });
     }
-    EXPECT_TRUE(hooked[0] && hooked[1] && hooked[2] && hooked[3]);
+    for (int i = 0; i < 4; i++)
+        EXPECT_TRUE(hooked[i]) << "thread " << i;
     EXPECT_FALSE(hooked[4]) << "a fifth thread is refused";
     EXPECT_EQ(Look3d.threadCount, 4);
     EXPECT_FALSE(Look3dHookThread(Self())) << "nor may a thread without a row join";
@@ -271,14 +280,16 @@ TEST_F(Look3dCore, FailedFirstOpenStaysOffUntilClosedAndReopened)
 {
     /* user32 has no glyph bitmap: the colour objects cannot be made. */
     EXPECT_FALSE(Look3dOpen(Other()));
-    EXPECT_NE(Look3d.oldProcAtom, 0) << "atoms were made before the failure";
+    ATOM oldProc = Look3d.oldProcAtom, off = Look3d.offAtom;
+    EXPECT_TRUE(AtomExists(oldProc)) << "atoms were made before the failure";
+    EXPECT_TRUE(AtomExists(off));
     EXPECT_FALSE(Look3dHookThread(Self()));
     EXPECT_FALSE(Look3dOpen(Self())) << "later opens do not try again";
     EXPECT_EQ(Look3d.threadCount, 0);
     Look3dClose(Self());
     Look3dClose(Other());
-    EXPECT_EQ(Look3d.oldProcAtom, 0) << "termination deletes the atoms made";
-    EXPECT_EQ(Look3d.offAtom, 0);
+    EXPECT_FALSE(AtomExists(oldProc)) << "termination deletes the atoms made";
+    EXPECT_FALSE(AtomExists(off));
     EXPECT_TRUE(Look3dOpen(Self()));
 }
 
@@ -305,15 +316,16 @@ TEST_F(Look3dCore, OpenCloseOpenMakesAtomsAndObjectsAfresh)
     EXPECT_EQ(Look3d.activeProc[L3I_STATIC], (WNDPROC)Look3dStaticProc);
     EXPECT_EQ(Look3d.activeProc[L3I_COMBOLBOX], (WNDPROC)Look3dListBoxProc);
 
+    ATOM oldProc = Look3d.oldProcAtom;
     Look3dClose(Self());
     EXPECT_FALSE(Look3d.enabled);
-    EXPECT_EQ(Look3d.oldProcAtom, 0);
+    EXPECT_FALSE(AtomExists(oldProc)) << "the atom was deleted";
     EXPECT_EQ(Look3d.hbrFace, (HBRUSH)NULL);
     EXPECT_EQ(Look3d.hbmGlyphs, (HBITMAP)NULL);
     EXPECT_EQ(GetObjectType(face), 0u) << "the old brush was deleted";
     EXPECT_EQ(GetObjectType(glyphs), 0u) << "the old bitmap was deleted";
     for (int i = 0; i < L3I_ROWS; i++)
-        EXPECT_EQ(Look3d.activeProc[i], (WNDPROC)NULL) << "row " << i;
+        EXPECT_EQ(Look3d.activeProc[i], (WNDPROC)NULL) << Look3dClassTable[i].className;
 
     ASSERT_TRUE(Look3dOpen(Self()));
     EXPECT_NE(Look3d.oldProcAtom, 0);
@@ -378,6 +390,9 @@ TEST_F(Look3dCore, DialogOfClassAtomAndItsControlsGetTheLook)
 struct BoxSeen {
     WNDPROC proc;
     bool property;
+    bool ds3dLook;              /* the box's style has DS_3DLOOK */
+    WNDPROC buttonProc;         /* its OK button's */
+    bool buttonProperty;
     bool found;
 };
 BoxSeen boxSeen;
@@ -390,6 +405,10 @@ BOOL CALLBACK FindBox(HWND w, LPARAM)
     if (lstrcmpA(cls, "#32770") == 0 && lstrcmpA(title, "L3T box") == 0) {
         boxSeen.proc = ProcOf(w);
         boxSeen.property = HasOldProcProp(w);
+        boxSeen.ds3dLook = (GetWindowLongA(w, GWL_STYLE) & DS_3DLOOK) != 0;
+        HWND ok = GetDlgItem(w, IDOK);
+        boxSeen.buttonProc = ok != NULL ? ProcOf(ok) : NULL;
+        boxSeen.buttonProperty = ok != NULL && HasOldProcProp(ok);
         boxSeen.found = true;
         PostMessageA(w, WM_COMMAND, IDOK, 0);
         return FALSE;
@@ -404,17 +423,41 @@ void CALLBACK LookForBox(HWND, UINT, UINT_PTR id, DWORD)
         KillTimer(NULL, id);
 }
 
-TEST_F(Look3dCore, MessageBoxGetsTheLook)
+/* Shows a message box and looks at it while it is up. */
+void ShowAndSeeBox()
 {
-    OpenAndHook();
     boxSeen = BoxSeen();
     UINT_PTR timer = SetTimer(NULL, 0, 30, LookForBox);
     int r = MessageBoxA(NULL, "Hello", "L3T box", MB_OK);
     KillTimer(NULL, timer);
     EXPECT_EQ(r, IDOK);
+}
+
+TEST_F(Look3dCore, MessageBoxGetsTheLook)
+{
+    OpenAndHook();
+    ShowAndSeeBox();
     ASSERT_TRUE(boxSeen.found);
     EXPECT_EQ(boxSeen.proc, (WNDPROC)Look3dDlgProc);
     EXPECT_TRUE(boxSeen.property);
+    EXPECT_FALSE(boxSeen.ds3dLook);
+    EXPECT_EQ(boxSeen.buttonProc, (WNDPROC)Look3dButtonProc);
+    EXPECT_TRUE(boxSeen.buttonProperty);
+}
+
+TEST_F(Look3dCore, MessageBoxWithDs3dLookKeepsTheSystemButtons)
+{
+    /* As the shell shows its boxes under Wine, whose dialog manager sets
+     * DS_3DLOOK under every version: the box has the look, its button not. */
+    ASSERT_TRUE(Look3dOpen(Self()));
+    ASSERT_TRUE(Look3dHookThread(Self()));
+    ShowAndSeeBox();
+    ASSERT_TRUE(boxSeen.found);
+    EXPECT_TRUE(boxSeen.ds3dLook);
+    EXPECT_EQ(boxSeen.proc, (WNDPROC)Look3dDlgProc);
+    EXPECT_TRUE(boxSeen.property);
+    EXPECT_EQ(boxSeen.buttonProc, Look3d.standardProc[L3I_BUTTON]);
+    EXPECT_FALSE(boxSeen.buttonProperty);
 }
 
 TEST_F(Look3dCore, DialogClassGivenByNameIsNotRecognised)
@@ -649,6 +692,7 @@ TEST_F(Look3dCore, NoPropertyLeftAfterNcDestroy)
 {
     OpenAndHook();
     for (int switchedOff = 0; switchedOff < 2; switchedOff++) {
+        SCOPED_TRACE(switchedOff ? "switched off" : "not switched off");
         HWND d = L3tCreateDialog(SmallDialog(), PlainDlgProc);
         HWND text = GetDlgItem(d, 10);
         ASSERT_TRUE(HasOldProcProp(text));
@@ -658,8 +702,8 @@ TEST_F(Look3dCore, NoPropertyLeftAfterNcDestroy)
         ncSeen = NcDestroySeen();
         DestroyWindow(d);
         EXPECT_TRUE(ncSeen.seen);
-        EXPECT_FALSE(ncSeen.oldProc) << "switched off: " << switchedOff;
-        EXPECT_FALSE(ncSeen.off) << "switched off: " << switchedOff;
+        EXPECT_FALSE(ncSeen.oldProc);
+        EXPECT_FALSE(ncSeen.off);
     }
 }
 
@@ -673,6 +717,137 @@ TEST_F(Look3dCore, SwitchedOffControlPassesEverythingOn)
     RemovePropA(text, MAKEINTATOM(Look3d.offAtom));
     EXPECT_EQ(Identify(text), 1);
     DestroyWindow(d);
+}
+
+/* ---- the lock's set-up, in a process of its own ------------------------ */
+
+/* Set in the environment of the copy that runs the race: the lock is made
+ * once per process, so only a process that has not opened the look yet can
+ * race for it. */
+const char kFreshProcess[] = "L3T_FRESH_PROCESS";
+
+/* The late opener is stopped at its first write to the page that holds the
+ * lock state: page made read-only, the write faults, this handler makes it
+ * writable again and holds the thread until the others have finished. When
+ * it goes on, the write is done again: a claim made after the lock is ready. */
+struct LateOpener {
+    void *page;
+    DWORD thread;
+    HANDLE paused, resume;
+    const void *faultAt;
+    BOOL opened;
+};
+LateOpener late;
+
+LONG CALLBACK HoldTheLateOpener(EXCEPTION_POINTERS *e)
+{
+    /* QEMU's user-mode emulator reports a locked write to a read-only page
+     * as an illegal instruction, without the address written. */
+    const EXCEPTION_RECORD *r = e->ExceptionRecord;
+    bool fault = r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION
+                 || r->ExceptionCode == EXCEPTION_ILLEGAL_INSTRUCTION;
+    if (!fault || GetCurrentThreadId() != late.thread)
+        return EXCEPTION_CONTINUE_SEARCH;
+    DWORD was;
+    VirtualProtect(late.page, 1, PAGE_READWRITE, &was);
+    late.faultAt = r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION
+                       ? (const void *)r->ExceptionInformation[1]
+                       : late.page;
+    SetEvent(late.paused);
+    WaitForSingleObject(late.resume, INFINITE);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+DWORD WINAPI LateOpen(LPVOID)
+{
+    DWORD was;
+    VirtualProtect(late.page, 1, PAGE_READONLY, &was);
+    BOOL opened = Look3dOpen(Self());
+    late.opened = opened;
+    return 0;
+}
+
+DWORD WINAPI Open(LPVOID result)
+{
+    *(BOOL *)result = Look3dOpen(Self());
+    return 0;
+}
+
+DWORD WINAPI OpenAndClose(LPVOID)
+{
+    Look3dOpen(Self());
+    Look3dClose(Self());
+    return 0;
+}
+
+TEST(Look3dLock, FirstOpensRaceInAProcessOfTheirOwn)
+{
+    if (GetEnvironmentVariableA(kFreshProcess, NULL, 0) != 0)
+        GTEST_SKIP() << "the copy runs the race";
+    ASSERT_TRUE(SetEnvironmentVariableA(kFreshProcess, "1"));
+    int code = L3tRunUnderVersion("win7", "Look3dLockRace.*");
+    SetEnvironmentVariableA(kFreshProcess, NULL);
+    EXPECT_EQ(code, 0);
+}
+
+TEST(Look3dLockRace, ClaimAfterTheLockIsReadyDoesNotUndoIt)
+{
+    if (GetEnvironmentVariableA(kFreshProcess, NULL, 0) == 0)
+        GTEST_SKIP() << "runs in a copy that has not opened the look";
+    ASSERT_EQ(Look3d.lockState, 0) << "the look was opened in this process before";
+    late = LateOpener();
+    late.page = (void *)&Look3d.lockState;
+    late.paused = CreateEventA(NULL, TRUE, FALSE, NULL);
+    late.resume = CreateEventA(NULL, TRUE, FALSE, NULL);
+    PVOID handler = AddVectoredExceptionHandler(1, HoldTheLateOpener);
+    ASSERT_NE(handler, (PVOID)NULL);
+
+    /* The late opener has read the lock state as "not made" and is held
+     * before it claims the set-up. */
+    HANDLE lateThread = CreateThread(NULL, 0, LateOpen, NULL, CREATE_SUSPENDED, &late.thread);
+    ASSERT_NE(lateThread, (HANDLE)NULL);
+    ResumeThread(lateThread);
+    ASSERT_EQ(WaitForSingleObject(late.paused, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(late.faultAt, (const void *)&Look3d.lockState) << "held at its claim";
+
+    /* Meanwhile three threads open the look at once; one of them makes the
+     * lock, the others wait for it. */
+    const int kOpeners = 3;
+    HANDLE openers[kOpeners];
+    BOOL opened[kOpeners] = {};
+    for (int i = 0; i < kOpeners; i++) {
+        openers[i] = CreateThread(NULL, 0, Open, &opened[i], 0, NULL);
+        ASSERT_NE(openers[i], (HANDLE)NULL);
+    }
+    ASSERT_EQ(WaitForMultipleObjects(kOpeners, openers, TRUE, 20000), WAIT_OBJECT_0);
+    for (int i = 0; i < kOpeners; i++) {
+        EXPECT_TRUE(opened[i]) << "opener " << i;
+        CloseHandle(openers[i]);
+    }
+    EXPECT_EQ(Look3d.instanceCount, kOpeners);
+
+    /* The late claim comes after the lock is ready: the late opener must
+     * find the lock ready, not wait for ever. A thread stuck here is left to
+     * end with the process. */
+    SetEvent(late.resume);
+    ASSERT_EQ(WaitForSingleObject(lateThread, 10000), WAIT_OBJECT_0) << "the late opener hangs";
+    RemoveVectoredExceptionHandler(handler);
+    CloseHandle(lateThread);
+    EXPECT_TRUE(late.opened);
+    EXPECT_EQ(Look3d.instanceCount, kOpeners + 1);
+
+    for (int i = 0; i <= kOpeners; i++)
+        Look3dClose(Self());
+    EXPECT_EQ(Look3d.instanceCount, 0);
+    EXPECT_FALSE(Look3d.enabled);
+
+    /* Later opens and closes, on any thread, go through. */
+    HANDLE after = CreateThread(NULL, 0, OpenAndClose, NULL, 0, NULL);
+    ASSERT_NE(after, (HANDLE)NULL);
+    EXPECT_EQ(WaitForSingleObject(after, 10000), WAIT_OBJECT_0);
+    CloseHandle(after);
+    CloseHandle(late.paused);
+    CloseHandle(late.resume);
 }
 
 }  // namespace

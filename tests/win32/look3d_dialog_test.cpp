@@ -68,6 +68,7 @@ struct DlgBehaviour {
     INT_PTR staticAnswer;       /* returned for WM_CTLCOLORSTATIC without a brush */
     HBRUSH privateBrush;        /* answer to the private static colour message */
     int makeStaleAtInit;        /* control id whose look is undone at WM_INITDIALOG */
+    std::vector<std::string> colourLog; /* static colour messages the procedure saw */
 };
 DlgBehaviour behaviour;
 
@@ -89,10 +90,12 @@ INT_PTR CALLBACK TestDlgProc(HWND d, UINT m, WPARAM, LPARAM lp)
             *(int *)lp = behaviour.queryFrameAnswer;
         return TRUE;
     case WM_CTLCOLORSTATIC:
+        behaviour.colourLog.push_back("WM_CTLCOLORSTATIC");
         if (behaviour.staticBrush)
             return (INT_PTR)behaviour.staticBrush;
         return behaviour.staticAnswer;
     case L3M_CTLCOLORSTATIC:
+        behaviour.colourLog.push_back("L3M_CTLCOLORSTATIC");
         if (behaviour.privateBrush) {
             SetWindowLongPtrA(d, DWLP_MSGRESULT, (LONG_PTR)behaviour.privateBrush);
             return TRUE;
@@ -103,7 +106,11 @@ INT_PTR CALLBACK TestDlgProc(HWND d, UINT m, WPARAM, LPARAM lp)
     }
 }
 
-/* Opens the look and hooks this thread; every dialog is destroyed after. */
+/* Opens the look and hooks this thread; every dialog is destroyed after.
+ * Dialogs are made as a dialog manager before 4.0 made them (without
+ * DS_3DLOOK) unless a fixture clears oldDialogManager: then as Wine's dialog
+ * manager makes them under every version, which is how the shell's own
+ * message boxes get them. */
 class LookedDialogs : public ::testing::Test {
 protected:
     std::vector<HWND> dialogs;
@@ -135,21 +142,27 @@ protected:
     }
     HWND Make(DWORD style, DLGPROC proc = TestDlgProc)
     {
-        HWND d = L3tCreateDialog(FramedDialog(style), proc);
-        if (d) {
-            dialogs.push_back(d);
-            SetForegroundWindow(d);
-            L3tRepaint(d);
-        }
-        return d;
+        return MakeFrom(FramedDialog(style), proc);
+    }
+    HWND MakeFrom(const std::vector<WORD> &tmpl, DLGPROC proc)
+    {
+        return Shown(L3tCreateDialog(tmpl, proc));
     }
     /* The same dialog made while the thread is not hooked: the system look. */
     HWND MakePlain(DWORD style)
     {
+        return MakePlainFrom(FramedDialog(style), TestDlgProc);
+    }
+    HWND MakePlainFrom(const std::vector<WORD> &tmpl, DLGPROC proc)
+    {
         Look3dClose(Self());
-        HWND d = L3tCreateDialog(FramedDialog(style), TestDlgProc);
+        HWND d = L3tCreateDialog(tmpl, proc);
         Look3dOpen(Self());
         Hook();
+        return Shown(d);
+    }
+    HWND Shown(HWND d)
+    {
         if (d) {
             dialogs.push_back(d);
             SetForegroundWindow(d);
@@ -256,10 +269,11 @@ TEST_F(OldVersionDialogs, FrameRingsBandsAndCaptionOutline)
     EXPECT_EQ(Look3d.frameCy, GetSystemMetrics(SM_CYDLGFRAME) - 1);
     EXPECT_EQ(Look3d.captionCy, GetSystemMetrics(SM_CYCAPTION));
     for (int caption = 0; caption < 2; caption++) {
+        SCOPED_TRACE(caption ? "with a caption" : "without a caption");
         HWND d = Make(caption ? kCaptioned : kNoCaption);
         ASSERT_NE(d, (HWND)NULL);
         ASSERT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
-        EXPECT_EQ(FrameMismatches(d, caption != 0), 0) << "caption " << caption;
+        EXPECT_EQ(FrameMismatches(d, caption != 0), 0);
         EXPECT_GT(behaviour.queryFrameCount, 0);
     }
 }
@@ -285,15 +299,16 @@ TEST_F(OldVersionDialogs, SystemFrameKeptWhereTheLookStepsBack)
         { "L3M_QUERYFRAME answered 0", kCaptioned, 0 },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         behaviour.queryFrameAnswer = c.queryFrameAnswer;
         HWND plain = MakePlain(c.style);
         L3tImage reference = L3tCaptureWindow(plain);
         ShowWindow(plain, SW_HIDE);
         HWND d = Make(c.style);
-        ASSERT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc) << c.what;
+        ASSERT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
         L3tImage img = L3tCaptureWindow(d);
-        EXPECT_TRUE(SameBorder(img, reference, 2 + Look3d.frameCx)) << c.what;
-        EXPECT_NE(img.at(0, 0), L3tRgb(Look3d.colours[L3C_SHADOW])) << c.what;
+        EXPECT_TRUE(SameBorder(img, reference, 2 + Look3d.frameCx));
+        EXPECT_NE(img.at(0, 0), L3tRgb(Look3d.colours[L3C_SHADOW]));
         ShowWindow(d, SW_HIDE);
     }
     /* Still face colours for a dialog that keeps the system frame. */
@@ -359,63 +374,90 @@ TEST_F(OldVersionDialogs, ColourMessagesAnswered)
     HWND plain = MakePlain(kCaptioned);
     HDC dc = CreateCompatibleDC(NULL);
     struct Case {
+        const char *what;
         UINT message;
         int control;
         bool face;
     } cases[] = {
-        { WM_CTLCOLORSTATIC, kStaticId, true },
-        { WM_CTLCOLORBTN, kStaticId, true },
-        { WM_CTLCOLORDLG, 0, true },
-        { WM_CTLCOLOREDIT, kEditId, false },
-        { WM_CTLCOLORMSGBOX, 0, false },
-        { WM_CTLCOLORSCROLLBAR, kEditId, false },
-        { WM_CTLCOLORLISTBOX, kComboId, true },        /* a combo box with an edit field */
-        { WM_CTLCOLORLISTBOX, kDropListId, false },    /* drop-down list: style 3 */
-        { WM_CTLCOLORLISTBOX, kListId, false },        /* no child window */
+        { "WM_CTLCOLORSTATIC", WM_CTLCOLORSTATIC, kStaticId, true },
+        { "WM_CTLCOLORBTN", WM_CTLCOLORBTN, kStaticId, true },
+        { "WM_CTLCOLORDLG", WM_CTLCOLORDLG, 0, true },
+        { "WM_CTLCOLOREDIT", WM_CTLCOLOREDIT, kEditId, false },
+        { "WM_CTLCOLORMSGBOX", WM_CTLCOLORMSGBOX, 0, false },
+        { "WM_CTLCOLORSCROLLBAR", WM_CTLCOLORSCROLLBAR, kEditId, false },
+        { "WM_CTLCOLORLISTBOX, combo box with an edit field", WM_CTLCOLORLISTBOX, kComboId,
+          true },
+        { "WM_CTLCOLORLISTBOX, drop-down list (style 3)", WM_CTLCOLORLISTBOX, kDropListId,
+          false },
+        { "WM_CTLCOLORLISTBOX, no child window", WM_CTLCOLORLISTBOX, kListId, false },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         HWND ctl = c.control ? GetDlgItem(d, c.control) : d;
         SetTextColor(dc, RGB(1, 1, 1));
         SetBkColor(dc, RGB(2, 2, 2));
         HBRUSH r = (HBRUSH)SendMessageA(d, c.message, (WPARAM)dc, (LPARAM)ctl);
         if (c.face) {
-            EXPECT_EQ(r, Look3d.hbrFace) << "message 0x" << std::hex << c.message;
-            EXPECT_EQ(GetTextColor(dc), Look3d.colours[L3C_BTNTEXT]);
-            EXPECT_EQ(GetBkColor(dc), Look3d.colours[L3C_FACE]);
+            EXPECT_EQ(r, Look3d.hbrFace);
+            EXPECT_EQ(GetTextColor(dc), Look3d.colours[L3C_BTNTEXT]) << "text colour";
+            EXPECT_EQ(GetBkColor(dc), Look3d.colours[L3C_FACE]) << "background colour";
         } else {
             HWND plainCtl = c.control ? GetDlgItem(plain, c.control) : plain;
             HBRUSH want = (HBRUSH)SendMessageA(plain, c.message, (WPARAM)dc, (LPARAM)plainCtl);
-            EXPECT_NE(r, Look3d.hbrFace) << "message 0x" << std::hex << c.message;
-            EXPECT_EQ(r, want) << "the system's answer, message 0x" << std::hex << c.message;
+            EXPECT_NE(r, Look3d.hbrFace);
+            EXPECT_EQ(r, want) << "the system's answer";
         }
     }
     DeleteDC(dc);
 }
 
+/* A static colour message's path: what the dialog procedure saw, in order,
+ * then "look" when the look coloured the context (button text on face). */
+struct ColourPathCase {
+    const char *what;
+    bool ownBrush;              /* the dialog procedure answers with its brush */
+    INT_PTR staticAnswer;       /* else it answers this */
+    bool privateBrush;          /* the private message is answered with a brush */
+    std::vector<std::string> path;
+    int result;                 /* 0 the procedure's brush, 1 the private one, 2 the face */
+};
+
 TEST_F(OldVersionDialogs, DialogProcedureGoesFirstThenPrivateMessageThenLook)
 {
+    const ColourPathCase cases[] = {
+        { "the dialog procedure's brush wins", true, 0, true, { "WM_CTLCOLORSTATIC" }, 0 },
+        { "TRUE does not stop the look", false, TRUE, false,
+          { "WM_CTLCOLORSTATIC", "L3M_CTLCOLORSTATIC", "look" }, 2 },
+        { "FALSE, then the private brush", false, FALSE, true,
+          { "WM_CTLCOLORSTATIC", "L3M_CTLCOLORSTATIC" }, 1 },
+        { "TRUE, then the private brush", false, TRUE, true,
+          { "WM_CTLCOLORSTATIC", "L3M_CTLCOLORSTATIC" }, 1 },
+        { "no brush anywhere: the look", false, FALSE, false,
+          { "WM_CTLCOLORSTATIC", "L3M_CTLCOLORSTATIC", "look" }, 2 },
+    };
     HBRUSH own = CreateSolidBrush(RGB(12, 200, 34));
     HBRUSH privateOwn = CreateSolidBrush(RGB(90, 10, 160));
+    const HBRUSH results[] = { own, privateOwn, Look3d.hbrFace };
     HDC dc = CreateCompatibleDC(NULL);
     HWND d = Make(kCaptioned);
     HWND text = GetDlgItem(d, kStaticId);
-    struct Case {
-        HBRUSH staticBrush;
-        INT_PTR staticAnswer;
-        HBRUSH privateBrush;
-        HBRUSH want;
-    } cases[] = {
-        { own, 0, privateOwn, own },            /* the dialog procedure's brush wins */
-        { NULL, TRUE, NULL, Look3d.hbrFace },   /* TRUE does not stop the look */
-        { NULL, FALSE, privateOwn, privateOwn },
-        { NULL, TRUE, privateOwn, privateOwn },
-        { NULL, FALSE, NULL, Look3d.hbrFace },
-    };
-    for (const Case &c : cases) {
-        behaviour.staticBrush = c.staticBrush;
+    for (const ColourPathCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        behaviour.staticBrush = c.ownBrush ? own : NULL;
         behaviour.staticAnswer = c.staticAnswer;
-        behaviour.privateBrush = c.privateBrush;
-        EXPECT_EQ((HBRUSH)SendMessageA(d, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)text), c.want);
+        behaviour.privateBrush = c.privateBrush ? privateOwn : NULL;
+        behaviour.colourLog.clear();
+        SetTextColor(dc, RGB(1, 1, 1));
+        SetBkColor(dc, RGB(2, 2, 2));
+        HBRUSH r = (HBRUSH)SendMessageA(d, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)text);
+        std::vector<std::string> path = behaviour.colourLog;
+        bool faceText = GetTextColor(dc) == Look3d.colours[L3C_BTNTEXT];
+        bool faceBack = GetBkColor(dc) == Look3d.colours[L3C_FACE];
+        EXPECT_EQ(faceText, faceBack) << "the look sets both colours or neither";
+        if (faceText && faceBack)
+            path.push_back("look");
+        EXPECT_EQ(path, c.path);
+        EXPECT_EQ(r, results[c.result]);
     }
 
     /* And on the screen: the static's background in the dialog's own brush. */
@@ -444,6 +486,145 @@ TEST_F(OldVersionDialogs, DialogWithoutProcedureGetsTheFaceDirectly)
                                    (LPARAM)GetDlgItem(d, kStaticId)),
               Look3d.hbrFace);
     DeleteDC(dc);
+}
+
+/* ---- windows that outlive the look --------------------------------------- */
+
+const WORD kPushId = 20, kCheckId = 21, kRadioId = 22, kGroupId = 23, kFrameId = 24;
+
+/* Every kind of control the look paints below 3.95. The static comes first:
+ * it takes the focus when the dialog is activated, so no control of either
+ * dialog draws a focus rectangle. */
+std::vector<WORD> ControlsDialog()
+{
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    static const L3tItem items[] = {
+        { 0x0082, NULL, "Text", child | SS_LEFT, 4, 4, 50, 10, kStaticId },
+        { 0x0080, NULL, "Push", child | BS_PUSHBUTTON, 4, 16, 40, 14, kPushId },
+        { 0x0080, NULL, "Check", child | BS_AUTOCHECKBOX, 4, 34, 50, 10, kCheckId },
+        { 0x0080, NULL, "Radio", child | BS_AUTORADIOBUTTON, 4, 46, 50, 10, kRadioId },
+        { 0x0080, NULL, "Group", child | BS_GROUPBOX, 60, 4, 60, 40, kGroupId },
+        { 0x0082, NULL, "", child | SS_BLACKFRAME, 60, 48, 30, 10, kFrameId },
+        { 0x0081, NULL, "Edit", child | WS_BORDER, 4, 60, 60, 12, kEditId },
+    };
+    return L3tBuildTemplate(kCaptioned, "L3T controls", 10, 10, 130, 80, items,
+                            sizeof items / sizeof items[0]);
+}
+
+INT_PTR CALLBACK CheckingDlgProc(HWND d, UINT m, WPARAM, LPARAM)
+{
+    if (m == WM_INITDIALOG) {
+        CheckDlgButton(d, kCheckId, BST_CHECKED);
+        CheckDlgButton(d, kRadioId, BST_CHECKED);
+    }
+    return FALSE;
+}
+
+/* The client areas of two captures of dialogs of one template: the pixels
+ * that differ, a few of them reported. */
+int ClientMismatches(HWND a, const L3tImage &ia, HWND b, const L3tImage &ib)
+{
+    RECT ca = L3tClientInWindow(a), cb = L3tClientInWindow(b);
+    EXPECT_EQ(ca.right - ca.left, cb.right - cb.left);
+    EXPECT_EQ(ca.bottom - ca.top, cb.bottom - cb.top);
+    int wrong = 0;
+    for (int y = 0; y < ca.bottom - ca.top && y < cb.bottom - cb.top; y++)
+        for (int x = 0; x < ca.right - ca.left && x < cb.right - cb.left; x++) {
+            uint32_t pa = ia.at(ca.left + x, ca.top + y), pb = ib.at(cb.left + x, cb.top + y);
+            if (pa != pb && wrong++ < 4)
+                ADD_FAILURE() << "client pixel (" << x << "," << y << ") is 0x" << std::hex
+                              << pa << ", the system draws 0x" << pb;
+        }
+    return wrong;
+}
+
+TEST_F(OldVersionDialogs, WindowsOutlivingTheLookAreDrawnAsTheSystemDrawsThem)
+{
+    HWND plain = MakePlainFrom(ControlsDialog(), CheckingDlgProc);
+    ASSERT_NE(plain, (HWND)NULL);
+    SetFocus(GetDlgItem(plain, kStaticId));
+    L3tRepaint(plain);
+    L3tImage reference = L3tCaptureWindow(plain);
+    ShowWindow(plain, SW_HIDE);
+
+    HWND d = MakeFrom(ControlsDialog(), CheckingDlgProc);
+    ASSERT_NE(d, (HWND)NULL);
+    SetFocus(GetDlgItem(d, kStaticId));
+    ASSERT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
+    ASSERT_EQ(ProcOf(GetDlgItem(d, kCheckId)), (WNDPROC)Look3dButtonProc);
+    ASSERT_EQ(ProcOf(GetDlgItem(d, kEditId)), (WNDPROC)Look3dEditProc);
+
+    /* The last close releases the look's colours, brushes, glyphs and atoms;
+     * the dialog and its controls keep running the look's procedures. */
+    while (Look3d.instanceCount > 0)
+        Look3dClose(Self());
+    ASSERT_FALSE(Look3d.enabled);
+    EXPECT_EQ(ProcOf(GetDlgItem(d, kCheckId)), (WNDPROC)Look3dButtonProc);
+
+    SetForegroundWindow(d);
+    L3tRepaint(d);
+    L3tImage img = L3tCaptureWindow(d);
+    EXPECT_EQ(ClientMismatches(d, img, plain, reference), 0);
+    EXPECT_TRUE(SameBorder(img, reference, 2 + GetSystemMetrics(SM_CXDLGFRAME) - 1));
+
+    /* Messages still reach the controls' own procedures. */
+    SendDlgItemMessageA(d, kCheckId, BM_SETCHECK, BST_UNCHECKED, 0);
+    EXPECT_EQ(IsDlgButtonChecked(d, kCheckId), (UINT)BST_UNCHECKED);
+    char buf[8] = "";
+    SetDlgItemTextA(d, kEditId, "abc");
+    GetDlgItemTextA(d, kEditId, buf, sizeof buf);
+    EXPECT_STREQ(buf, "abc");
+}
+
+/* ---- dialogs that keep DS_3DLOOK below 3.95 ------------------------------- */
+
+/* Wine's dialog manager sets DS_3DLOOK under every version it emulates, so
+ * the shell's own message boxes keep it under NT 3.51 too: they get the
+ * look's frame and colours, and their controls the system's drawing. (On the
+ * 16-bit host the walk at WM_INITDIALOG gives the controls the look.) */
+class OldVersionSystemDialogs : public OldVersionDialogs {
+protected:
+    OldVersionSystemDialogs() { oldDialogManager = false; }
+    void SetUp() override
+    {
+        if (Is16BitHost())
+            GTEST_SKIP() << "runs on a 32-bit host below 3.95";
+        OldVersionDialogs::SetUp();
+    }
+};
+
+TEST_F(OldVersionSystemDialogs, FrameAndColoursButControlsKeepTheSystemDrawing)
+{
+    RequireDistinctColours();
+    HWND d = Make(kCaptioned);
+    ASSERT_NE(d, (HWND)NULL);
+    ASSERT_NE(GetWindowLongA(d, GWL_STYLE) & DS_3DLOOK, 0) << "Wine's dialog manager sets it";
+    EXPECT_EQ(ProcOf(d), (WNDPROC)Look3dDlgProc);
+    EXPECT_EQ(FrameMismatches(d, true), 0);
+
+    struct {
+        WORD id;
+        int row;
+    } controls[] = {
+        { kStaticId, L3I_STATIC }, { kEditId, L3I_EDIT }, { kComboId, L3I_COMBOBOX },
+        { kListId, L3I_LISTBOX }, { kDropListId, L3I_COMBOBOX },
+    };
+    for (const auto &c : controls) {
+        SCOPED_TRACE(Look3dClassTable[c.row].className);
+        HWND w = GetDlgItem(d, c.id);
+        EXPECT_EQ(Look3dFindOldProc(w), (WNDPROC)NULL);
+        EXPECT_EQ(ProcOf(w), Look3d.standardProc[c.row]);
+    }
+
+    /* The face under the controls and behind the system's static text. */
+    L3tImage img = L3tCaptureWindow(d);
+    RECT client = L3tClientInWindow(d);
+    EXPECT_EQ(img.at(client.left + 2, client.bottom - 2), L3tRgb(Look3d.colours[L3C_FACE]));
+    RECT sr, wr;
+    GetWindowRect(GetDlgItem(d, kStaticId), &sr);
+    GetWindowRect(d, &wr);
+    EXPECT_EQ(img.at(sr.right - 2 - wr.left, sr.top + 1 - wr.top),
+              L3tRgb(Look3d.colours[L3C_FACE]));
 }
 
 /* ---- 32-bit host below 3.95 (nt351) ------------------------------------ */
@@ -535,10 +716,15 @@ protected:
     }
 };
 
-TEST_F(CurrentVersionDialogs, SystemDrawn3dDialogLosesTheLook)
+/* Dialogs as Wine's dialog manager, like Windows from 4.0 on, makes them:
+ * with DS_3DLOOK. */
+class CurrentVersionSystemDialogs : public CurrentVersionDialogs {
+protected:
+    CurrentVersionSystemDialogs() { oldDialogManager = false; }
+};
+
+TEST_F(CurrentVersionSystemDialogs, SystemDrawn3dDialogLosesTheLook)
 {
-    /* Wine's dialog manager, as Windows from 4.0 on, gives dialogs DS_3DLOOK. */
-    GalleryOldDialogsOff();
     HWND d = Make(kCaptioned);
     ASSERT_NE(d, (HWND)NULL);
     ASSERT_NE(GetWindowLongA(d, GWL_STYLE) & DS_3DLOOK, 0);

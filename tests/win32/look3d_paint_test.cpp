@@ -23,6 +23,13 @@ namespace {
 
 HINSTANCE Self() { return GetModuleHandleA(NULL); }
 
+std::string ToHex(unsigned value)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%X", value);
+    return text;
+}
+
 /* Distinct colours per slot, so every pixel tells which slot drew it. */
 const COLORREF kSlotColour[L3C_SLOTS] = {
     RGB(250, 250, 250), RGB(200, 190, 180), RGB(100, 90, 80), RGB(10, 20, 30),
@@ -71,6 +78,7 @@ TEST_F(Look3dPaint, EdgesUnderEveryFlagCombination)
     const RECT r = { 2, 3, 11, 9 };
     for (int flags = 0; flags < 32; flags++) {
         WORD edges = (WORD)((flags & 0xF) | ((flags & 0x10) ? L3E_SHORTBOTTOM : 0));
+        SCOPED_TRACE("edges 0x" + ToHex(edges));
         L3tCanvas cv;
         ASSERT_TRUE(L3tCanvasCreate(&cv, 14, 12, kPaper));
         SetBkColor(cv.dc, RGB(1, 2, 3));
@@ -82,10 +90,10 @@ TEST_F(Look3dPaint, EdgesUnderEveryFlagCombination)
             for (int x = 0; x < cv.width; x++)
                 if (cv.at(x, y) != ExpectedEdgePixel(r, L3C_SHADOW, L3C_HILITE, edges, x, y)) {
                     if (wrong++ < 3)
-                        ADD_FAILURE() << "edges 0x" << std::hex << edges << std::dec << " at ("
-                                      << x << "," << y << "): 0x" << std::hex << cv.at(x, y);
+                        ADD_FAILURE() << "(" << x << "," << y << ") is 0x" << std::hex
+                                      << cv.at(x, y);
                 }
-        EXPECT_EQ(wrong, 0) << "edges 0x" << std::hex << edges;
+        EXPECT_EQ(wrong, 0);
         L3tCanvasDestroy(&cv);
     }
 }
@@ -109,6 +117,7 @@ TEST_F(Look3dPaint, SunkenFieldHasTwoRings)
 {
     const RECT r = { 3, 3, 12, 10 };
     for (int shortBottom = 0; shortBottom < 2; shortBottom++) {
+        SCOPED_TRACE(shortBottom ? "short bottom" : "full bottom");
         WORD edges = (WORD)(L3E_ALL | (shortBottom ? L3E_SHORTBOTTOM : 0));
         L3tCanvas cv;
         ASSERT_TRUE(L3tCanvasCreate(&cv, 16, 14, kPaper));
@@ -122,7 +131,7 @@ TEST_F(Look3dPaint, SunkenFieldHasTwoRings)
                 uint32_t want = ExpectedEdgePixel(outer, L3C_SHADOW, L3C_HILITE, edges, x, y);
                 if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
                     want = ExpectedEdgePixel(r, L3C_FRAME, L3C_FACE, L3E_ALL, x, y);
-                ASSERT_EQ(cv.at(x, y), want) << "(" << x << "," << y << ") short " << shortBottom;
+                ASSERT_EQ(cv.at(x, y), want) << "(" << x << "," << y << ")";
             }
         }
         /* The short bottom acts on the outer ring only. */
@@ -176,6 +185,7 @@ SIZE Extent(HDC dc, const std::string &s)
 }
 
 struct MeasureCase {
+    const char *what;
     const char *text;
     BYTE dbcs;          /* dbcsEnabled */
     BYTE marker;        /* menuMarker */
@@ -183,31 +193,32 @@ struct MeasureCase {
 };
 
 const MeasureCase kMeasureCases[] = {
-    { "Plain", 0, 0, "Plain" },
-    { "&File", 0, 0, "File" },
-    { "Save && Quit", 0, 0, "Save & Quit" },
-    { "End&", 0, 0, "End" },
-    { "&&&", 0, 0, "&" },
-    { "A\x1E" "BC\x1F" "D", 0, 0x1E, "A\x1E" "BC\x1F" "D" },   /* no double-byte system */
-    { "A\x1E" "BC", 1, 0x1E, "ABC" },                           /* 0x1E acts like & */
-    { "A\x1F" "WBC", 1, 0x1E, "ABC" },                          /* 0x1F hides W */
-    { "AB\x1F", 1, 0x1E, "AB" },                                /* at the end: dropped */
-    { "A\x1F" "WBC", 1, 0x1F, "AWBC" },                         /* roles swapped */
-    { "A\x1E" "WBC", 1, 0x1F, "ABC" },
-    { "&&\x1E" "\x1E", 1, 0x1E, "&\x1E" },
+    { "no marker", "Plain", 0, 0, "Plain" },
+    { "& before a letter", "&File", 0, 0, "File" },
+    { "doubled &", "Save && Quit", 0, 0, "Save & Quit" },
+    { "& at the end", "End&", 0, 0, "End" },
+    { "three &", "&&&", 0, 0, "&" },
+    { "no double-byte system", "A\x1E" "BC\x1F" "D", 0, 0x1E, "A\x1E" "BC\x1F" "D" },
+    { "0x1E acts like &", "A\x1E" "BC", 1, 0x1E, "ABC" },
+    { "0x1F hides W", "A\x1F" "WBC", 1, 0x1E, "ABC" },
+    { "0x1F at the end", "AB\x1F", 1, 0x1E, "AB" },
+    { "roles swapped: 0x1F acts like &", "A\x1F" "WBC", 1, 0x1F, "AWBC" },
+    { "roles swapped: 0x1E hides W", "A\x1E" "WBC", 1, 0x1F, "ABC" },
+    { "doubled & then a doubled marker", "&&\x1E" "\x1E", 1, 0x1E, "&\x1E" },
 };
 
 TEST_F(Look3dPaint, MeasureTextDropsMarkers)
 {
     HDC dc = CreateCompatibleDC(NULL);
     for (const MeasureCase &c : kMeasureCases) {
+        SCOPED_TRACE(c.what);
         Look3d.dbcsEnabled = c.dbcs;
         Look3d.menuMarker = c.marker;
         int w = -1, h = -1;
         Look3dMeasureText(dc, c.text, &w, &h);
         SIZE want = Extent(dc, c.measuredAs);
-        EXPECT_EQ(w, want.cx) << "text \"" << c.text << "\"";
-        EXPECT_EQ(h, want.cy) << "text \"" << c.text << "\"";
+        EXPECT_EQ(w, want.cx) << "width";
+        EXPECT_EQ(h, want.cy) << "height";
     }
     Look3d.dbcsEnabled = 0;
     Look3d.menuMarker = 0;
@@ -248,14 +259,14 @@ const ProfileCase kProfileCases[] = {
 TEST_F(Look3dPaint, MenuMarkerFollowsTheProfile)
 {
     for (const ProfileCase &c : kProfileCases) {
+        SCOPED_TRACE(std::string("kanjimenu=") + (c.kanji ? c.kanji : "-")
+                     + " hangeulmenu=" + (c.hangeul ? c.hangeul : "-"));
         WriteProfileStringA("windows", "kanjimenu", c.kanji);
         WriteProfileStringA("windows", "hangeulmenu", c.hangeul);
         Look3d.dbcsEnabled = 1;
         Look3d.menuMarker = 0;
         Look3dReadMenuMarker();
-        EXPECT_EQ(Look3d.menuMarker, c.marker)
-            << "kanjimenu=" << (c.kanji ? c.kanji : "-")
-            << " hangeulmenu=" << (c.hangeul ? c.hangeul : "-");
+        EXPECT_EQ(Look3d.menuMarker, c.marker);
         char value[16] = "";
         GetProfileStringA("windows", "kanjimenu", "(none)", value, sizeof value);
         EXPECT_STREQ(value, c.kanji ? c.kanji : "(none)") << "the profile write took";
@@ -276,31 +287,33 @@ TEST_F(Look3dPaint, MenuMarkerFollowsTheProfile)
 /* ---- colours ----------------------------------------------------------- */
 
 struct ColourCase {
+    const char *what;
     WORD version;
     COLORREF hilite, face, gray;
     COLORREF wantHilite, wantGray;
 };
 
 const ColourCase kColourCases[] = {
-    { 0x0300, 0xDDDDDD, 0xC0C0C0, 0x404040, 0xFFFFFF, 0x404040 },  /* 3.0: white */
-    { 0x030A, 0xDDDDDD, 0xC0C0C0, 0x404040, 0xDDDDDD, 0x404040 },
-    { 0x0333, 0xDDDDDD, 0xC0C0C0, 0x000000, 0xDDDDDD, 0x808080 },  /* no grey text */
-    { 0x0333, 0xDDDDDD, 0xC0C0C0, 0xC0C0C0, 0xDDDDDD, 0x808080 },  /* grey = face */
-    { 0x0333, 0xDDDDDD, 0x808080, 0x808080, 0xDDDDDD, 0xC0C0C0 },  /* dark face */
-    { 0x0333, 0xDDDDDD, 0x808080, 0x000000, 0xDDDDDD, 0xC0C0C0 },
-    { 0x0601, 0xDDDDDD, 0x808080, 0x123456, 0xDDDDDD, 0x123456 },
+    { "3.0: white highlight", 0x0300, 0xDDDDDD, 0xC0C0C0, 0x404040, 0xFFFFFF, 0x404040 },
+    { "3.10: the system's highlight", 0x030A, 0xDDDDDD, 0xC0C0C0, 0x404040, 0xDDDDDD, 0x404040 },
+    { "no grey text", 0x0333, 0xDDDDDD, 0xC0C0C0, 0x000000, 0xDDDDDD, 0x808080 },
+    { "grey text equal to the face", 0x0333, 0xDDDDDD, 0xC0C0C0, 0xC0C0C0, 0xDDDDDD, 0x808080 },
+    { "dark face, grey text equal to it", 0x0333, 0xDDDDDD, 0x808080, 0x808080, 0xDDDDDD,
+      0xC0C0C0 },
+    { "dark face, no grey text", 0x0333, 0xDDDDDD, 0x808080, 0x000000, 0xDDDDDD, 0xC0C0C0 },
+    { "grey text of its own", 0x0601, 0xDDDDDD, 0x808080, 0x123456, 0xDDDDDD, 0x123456 },
 };
 
 TEST(Look3dColours, AdjustRules)
 {
     for (const ColourCase &c : kColourCases) {
+        SCOPED_TRACE(c.what);
         COLORREF set[L3C_SLOTS] = { c.hilite, c.face, 1, 2, 3, 4, c.gray, 5 };
         Look3dAdjustColours(set, c.version);
-        EXPECT_EQ(set[L3C_HILITE], c.wantHilite) << "version 0x" << std::hex << c.version;
-        EXPECT_EQ(set[L3C_GRAYTEXT], c.wantGray) << "face 0x" << std::hex << c.face
-                                                 << " grey 0x" << c.gray;
-        EXPECT_EQ(set[L3C_FACE], c.face);
-        EXPECT_EQ(set[L3C_SHADOW], 1u);
+        EXPECT_EQ(set[L3C_HILITE], c.wantHilite) << "highlight";
+        EXPECT_EQ(set[L3C_GRAYTEXT], c.wantGray) << "grey text";
+        EXPECT_EQ(set[L3C_FACE], c.face) << "face";
+        EXPECT_EQ(set[L3C_SHADOW], 1u) << "shadow";
     }
 }
 
@@ -320,6 +333,7 @@ TEST(Look3dColours, BuildTakesSystemColoursAndVersionRules)
                                         COLOR_BTNTEXT, COLOR_WINDOW, COLOR_WINDOWTEXT,
                                         COLOR_GRAYTEXT, COLOR_WINDOWFRAME };
     for (WORD version : { (WORD)0x0300, (WORD)0x0333 }) {
+        SCOPED_TRACE("version 0x" + ToHex(version));
         HBRUSH oldFace = Look3d.hbrFace;
         HBITMAP oldGlyphs = Look3d.hbmGlyphs;
         Look3d.winVersion = version;
@@ -330,7 +344,7 @@ TEST(Look3dColours, BuildTakesSystemColoursAndVersionRules)
                 want = 0xFFFFFF;
             if (i == L3C_GRAYTEXT && (want == 0 || want == GetSysColor(COLOR_BTNFACE)))
                 want = GetSysColor(COLOR_BTNFACE) == 0x808080 ? 0xC0C0C0 : 0x808080;
-            EXPECT_EQ(Look3d.colours[i], want) << "slot " << i << " version " << version;
+            EXPECT_EQ(Look3d.colours[i], want) << "slot " << i;
         }
         EXPECT_EQ(BrushColour(Look3d.hbrHilite), Look3d.colours[L3C_HILITE]);
         EXPECT_EQ(BrushColour(Look3d.hbrFace), Look3d.colours[L3C_FACE]);
@@ -401,7 +415,7 @@ void CheckGlyphResource(HMODULE module, const std::vector<std::vector<int>> &tab
     EXPECT_EQ(h->biPlanes, 1);
     EXPECT_EQ(h->biBitCount, 4);
     EXPECT_EQ(h->biCompression, (DWORD)BI_RGB);
-    EXPECT_TRUE(h->biClrUsed == 0 || h->biClrUsed == 16);
+    EXPECT_TRUE(h->biClrUsed == 0 || h->biClrUsed == 16) << "biClrUsed " << h->biClrUsed;
     const int stride = 36;
     ASSERT_EQ(SizeofResource(module, found), 40u + 64u + 39u * stride);
 
@@ -412,9 +426,10 @@ void CheckGlyphResource(HMODULE module, const std::vector<std::vector<int>> &tab
         { 10, 0, 255, 0 }, { 11, 255, 255, 0 }, { 15, 255, 255, 255 },
     };
     for (const auto &m : markers) {
-        EXPECT_EQ(colours[m.entry].rgbRed, m.r) << "entry " << m.entry;
-        EXPECT_EQ(colours[m.entry].rgbGreen, m.g) << "entry " << m.entry;
-        EXPECT_EQ(colours[m.entry].rgbBlue, m.b) << "entry " << m.entry;
+        SCOPED_TRACE("colour table entry " + std::to_string(m.entry));
+        EXPECT_EQ(colours[m.entry].rgbRed, m.r) << "red";
+        EXPECT_EQ(colours[m.entry].rgbGreen, m.g) << "green";
+        EXPECT_EQ(colours[m.entry].rgbBlue, m.b) << "blue";
     }
 
     const BYTE *pixels = res + 40 + 64;

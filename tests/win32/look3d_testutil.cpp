@@ -116,7 +116,7 @@ void L3tCanvasDestroy(L3tCanvas *canvas)
     *canvas = L3tCanvas();
 }
 
-static L3tImage CaptureOnce(HWND window)
+L3tImage L3tCaptureNow(HWND window)
 {
     L3tImage image;
     RECT r;
@@ -140,12 +140,12 @@ static L3tImage CaptureOnce(HWND window)
 L3tImage L3tCaptureWindow(HWND window)
 {
     GalleryPump();
-    L3tImage last = CaptureOnce(window);
+    L3tImage last = L3tCaptureNow(window);
     for (int attempt = 0; attempt < 20; attempt++) {
         /* Let the display catch up with what was painted. */
         MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
         GalleryPump();
-        L3tImage next = CaptureOnce(window);
+        L3tImage next = L3tCaptureNow(window);
         if (next == last)
             return next;
         last = next;

@@ -72,6 +72,9 @@ uint32_t L3tRgb(COLORREF c);
 /* The whole window (GetWindowDC) BitBlt'ed into a DIB section, captured
  * until two captures in a row agree (bounded), pumping in between. */
 L3tImage L3tCaptureWindow(HWND window);
+/* One capture, without pumping messages or waiting: what is on the surface
+ * now. */
+L3tImage L3tCaptureNow(HWND window);
 
 /* A window's client rectangle in its window coordinates. */
 RECT L3tClientInWindow(HWND window);

@@ -1,12 +1,15 @@
 /*
  * ormpack: entry point and the table of commands. Each row names a command,
  * its function and its help; "ormpack --help" lists the table and
- * "ormpack COMMAND --help" shows one row with its options.
+ * "ormpack COMMAND --help" shows one row with its options; "ormpack
+ * --version" prints the project's version.
  */
 #include "ormpack.h"
 
 #include <stdio.h>
 #include <string.h>
+
+#include "orm_version.h"
 
 static const OpCommand kCommands[] = {
     {"build", OpBuild, "SHELL.EXE -o OUT.EXE --program PATH [options]",
@@ -66,7 +69,8 @@ static void PrintOverview(FILE *out)
     size_t i;
 
     fprintf(out, "usage: ormpack COMMAND [ARGS...]\n"
-                 "       ormpack COMMAND --help\n\ncommands:\n");
+                 "       ormpack COMMAND --help\n"
+                 "       ormpack --version\n\ncommands:\n");
     for (i = 0; i < kCommandCount; i++)
         fprintf(out, "  %-9s %s\n", kCommands[i].name, kCommands[i].help);
     fprintf(out, "\nexit codes: 0 success, 1 failure, 2 usage error\n");
@@ -100,6 +104,10 @@ int main(int argc, char **argv)
     if (argc < 2) {
         PrintOverview(stderr);
         return OP_EXIT_USAGE;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("ormpack " ORM_VERSION_TEXT "\n");
+        return OP_EXIT_OK;
     }
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
         strcmp(argv[1], "help") == 0) {
