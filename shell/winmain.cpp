@@ -109,7 +109,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
         wchar_t *name = ShellOpenableNameW(self.fileNameW);
         if (name != NULL)
             configuration = EmbedLoadIniW(name);
-        if (name != self.fileNameW)
+        if (name != NULL && name != self.fileNameW)
             HeapFree(GetProcessHeap(), 0, name);
     } else if (self.fileNameA != NULL && lstrlenA(self.fileNameA) < PATH_BUFFER_SIZE) {
         /* The ANSI calls have always read the configuration of names of
