@@ -40,6 +40,8 @@
 /* Option bits of flags. */
 #define PSF_CONFIG_REQUIRED   0x1000u
 #define PSF_WAIT_FOR_PRODUCT  0x20000u
+#define PSF_PASS_EXIT_CODE    0x40000u   /* with WAIT: the shell ends with the product's code */
+#define PSF_KILL_WITH_SHELL   0x80000u   /* with WAIT: the product ends when the shell is ended */
 
 /* Operating-system kinds, the bits of osExclusionMask. */
 #define OS_KIND_OTHER   0u

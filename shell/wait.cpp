@@ -1,7 +1,12 @@
 /*
- * Waiting for the product: on its process when the launch gave an id, else,
+ * Waiting for the product: on its process when the launch started one, else,
  * on the Windows 95 family only, by polling the process list for a process
  * whose executable is the product's path.
+ *
+ * The wait reads the thread's messages: a GUI program keeps the "app
+ * starting" cursor up until it reads one (or for the system's whole
+ * time-out), and the window that watches for the end of the session
+ * (lifetime.cpp) needs its messages delivered.
  */
 #include "shell.h"
 
@@ -76,15 +81,46 @@ static void PollForNamesake(const char *programPath)
     }
 }
 
-void WaitForProduct(DWORD processId, const char *programPath)
+/* The system ends the start-up feedback when the program first calls
+ * GetMessage. The shell posts itself a message and reads it back, so that
+ * the call returns at once; PeekMessage first gives the thread its queue. */
+static void EndStartFeedback(void)
 {
-    if (processId != 0) {
-        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-        if (process != NULL) {
-            WaitForSingleObject(process, INFINITE);
-            CloseHandle(process);
+    MSG message;
+
+    PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
+    if (PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0))
+        GetMessageA(&message, NULL, 0, 0);
+}
+
+/* Blocks until the process ends, delivering the messages that arrive
+ * meanwhile. A failed wait ends the wait, as WaitForSingleObject would. */
+static void WaitReadingMessages(HANDLE process)
+{
+    MSG message;
+
+    while (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+    }
+}
+
+BOOL WaitForProduct(const LaunchOutcome *outcome, const char *programPath,
+                    DWORD *productExitCode)
+{
+    EndStartFeedback();
+    if (outcome->process != NULL) {
+        if (ShellPlatform() == VER_PLATFORM_WIN32s) {
+            WaitForSingleObject(outcome->process, INFINITE);
+        } else {
+            HWND watch = outcome->job != NULL ? TieWatchSessionEnd(outcome->job) : NULL;
+            WaitReadingMessages(outcome->process);
+            if (watch != NULL)
+                DestroyWindow(watch);
         }
-        return;
+        return GetExitCodeProcess(outcome->process, productExitCode);
     }
     PollForNamesake(programPath);
+    return FALSE;
 }

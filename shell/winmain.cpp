@@ -2,7 +2,9 @@
  * The shell's main routine: validate the built-in settings, refuse an
  * excluded Windows, start the product with the shell's command tail and, when
  * asked, wait for it. The return value is the process's exit code:
- * 0 started (or attempted), -1 refused, 1 required configuration missing.
+ * 0 started (on the 95 family and Win32s also: attempted), -1 refused,
+ * 1 required configuration missing, 2 the product could not be started (NT
+ * family); with PSF_PASS_EXIT_CODE, the product's own code once it ended.
  */
 #include "shell.h"
 
@@ -43,20 +45,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     ProductSettings settings;
     LaunchRequest request;
     LaunchOutcome outcome;
+    ShellSelf self;
     char programPath[PATH_BUFFER_SIZE];
-    char ownFileName[PATH_BUFFER_SIZE];
     IniFile *configuration = NULL;
-    DWORD exclusions;
+    DWORD exclusions, productExitCode;
+    const char *recordPath;
+    BOOL wide;
     int exitCode;
 
     /* Before any system library can load a DLL by name. */
     RestrictDllSearch();
 
     (void)previousInstance;
+    (void)commandTail;   /* split from the command line below, by the shell's own rule */
     (void)showCommand;   /* the product gets the shell's own start-up information */
 
     ShellInstance = instance;
-    outcome.processId = 0;
+    ZeroMemory(&outcome, sizeof outcome);
 
     if (!ValidateProductSettings(&settings)) {
         ShowFormattedMessage(NULL, "Unexpected error in internal information", SHELL_TITLE_TEXT,
@@ -73,13 +78,29 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     /* The path field holds at most 79 characters; never read past it. */
     settings.bytes[PS_OFF_PROGRAM_PATH + PS_PROGRAM_PATH_SIZE - 1] = '\0';
+    recordPath = (const char *)settings.bytes + PS_OFF_PROGRAM_PATH;
+
+    /* The NT family launches with the UTF-16 calls: names and tails outside
+     * the ANSI code page, and lengths beyond 255 and 1023 characters, reach
+     * the product whole. Win32s and the 95 family keep the ANSI calls. */
+    wide = ShellPlatform() == VER_PLATFORM_WIN32_NT;
+    GetShellSelf(instance, wide, &self);
 
     request.size = sizeof request;
     request.flags = PsGet32(&settings, PS_OFF_FLAGS);
-    request.programPath = ExpandPathMacros(instance,
-                                           (const char *)settings.bytes + PS_OFF_PROGRAM_PATH,
-                                           programPath, sizeof programPath);
-    request.arguments = commandTail ? commandTail : "";
+    if (wide) {
+        wchar_t *expanded = ExpandPathMacrosW(&self, recordPath);
+        request.programPathW = expanded ? expanded : L"";
+        request.argumentsW = CommandTailW(GetCommandLineW());
+        request.programPath = "";
+        request.arguments = "";
+    } else {
+        request.programPath = ExpandPathMacros(instance, recordPath, programPath,
+                                               sizeof programPath);
+        request.arguments = CommandTailA(GetCommandLineA());
+        request.programPathW = NULL;
+        request.argumentsW = NULL;
+    }
     exitCode = EXIT_OK;
 
     Look3dOpen(instance);
@@ -87,24 +108,41 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     /* The configuration text appended to our own file; only its presence
      * matters to the run. */
-    DWORD nameLength = GetModuleFileNameA(instance, ownFileName, sizeof ownFileName);
-    if (nameLength != 0 && nameLength < sizeof ownFileName)
-        configuration = EmbedLoadIni(ownFileName);
+    if (self.fileNameW != NULL) {
+        wchar_t *name = ShellOpenableNameW(self.fileNameW);
+        if (name != NULL)
+            configuration = EmbedLoadIniW(name);
+        if (name != NULL && name != self.fileNameW)
+            HeapFree(GetProcessHeap(), 0, name);
+    } else if (self.fileNameA != NULL && lstrlenA(self.fileNameA) < PATH_BUFFER_SIZE) {
+        /* The ANSI calls have always read the configuration of names of
+         * up to 255 characters only. */
+        configuration = EmbedLoadIni(self.fileNameA);
+    }
     if (configuration == NULL && (request.flags & PSF_CONFIG_REQUIRED)) {
         ShowResourceMessage(instance, NULL, IDS_NO_EMBEDDED_INI, IDS_SHELL_TITLE, MB_OK);
         exitCode = EXIT_NO_CONFIGURATION;
     }
 
     if (exitCode == EXIT_OK) {
-        PublishShellFileName(instance);
+        PublishShellFileName(&self);
         LaunchProduct(&request, &outcome);
+        /* On the NT family a product that did not start is a failure the
+         * caller can see. The 95 family keeps 0: there the wait may still
+         * find the product running under its name. */
+        if (!outcome.started && wide)
+            exitCode = EXIT_NOT_STARTED;
     }
 
     if (configuration != NULL)
         IniClose(configuration);
     Look3dClose(instance);
 
-    if (request.flags & PSF_WAIT_FOR_PRODUCT)
-        WaitForProduct(outcome.processId, request.programPath);
+    if (request.flags & PSF_WAIT_FOR_PRODUCT) {
+        if (WaitForProduct(&outcome, request.programPath, &productExitCode) &&
+            (request.flags & PSF_PASS_EXIT_CODE) && exitCode == EXIT_OK)
+            exitCode = (int)productExitCode;
+        TieRelease(outcome.job);
+    }
     return exitCode;
 }

@@ -181,13 +181,52 @@ TEST_F(OrmpackTest, PlainBuildAndBoundaryPath)
     EXPECT_EQ(PsGet32(&rec, PS_OFF_OS_EXCLUSION), 0u);
     EXPECT_EQ(std::string((const char *)rec.bytes + PS_OFF_PROGRAM_PATH), path79);
     r = Pack({"inspect", out, "--json"});
-    EXPECT_NE(r.out.find("\"wait\": false, \"configRequired\": false"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"wait\": false, \"configRequired\": false, \"passExitCode\": false, "
+                         "\"killWithShell\": false"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("\"osExclusionMask\": 0"), std::string::npos) << r.out;
 
     /* The same build twice gives the same file. */
     std::string again = Path("again.exe");
     ASSERT_EQ(Pack({"build", shell_, "-o", again, "--program", path79}).exitCode, 0);
     EXPECT_EQ(synth::ReadFile(again), synth::ReadFile(out));
+}
+
+/* The two options of a waiting shell: their bits in the record, their names
+ * in inspect's text and JSON. Each alone sets only its own bit. */
+TEST_F(OrmpackTest, PassExitCodeAndKillWithShell)
+{
+    const struct {
+        std::vector<std::string> options;
+        uint32_t flags;
+        const char *names;
+        const char *json;
+    } cases[] = {
+        {{"--wait", "--pass-exit-code", "--kill-with-shell"},
+         PSF_WAIT_FOR_PRODUCT | PSF_PASS_EXIT_CODE | PSF_KILL_WITH_SHELL,
+         "(wait, pass-exit-code, kill-with-shell)",
+         "\"flagNames\": [\"wait\", \"pass-exit-code\", \"kill-with-shell\"]"},
+        {{"--pass-exit-code", "--wait"}, PSF_WAIT_FOR_PRODUCT | PSF_PASS_EXIT_CODE, "(wait, pass-exit-code)",
+         "\"wait\": true, \"configRequired\": false, \"passExitCode\": true, \"killWithShell\": false"},
+        {{"--wait", "--kill-with-shell"}, PSF_WAIT_FOR_PRODUCT | PSF_KILL_WITH_SHELL, "(wait, kill-with-shell)",
+         "\"wait\": true, \"configRequired\": false, \"passExitCode\": false, \"killWithShell\": true"},
+    };
+    for (const auto &c : cases) {
+        std::string out = Path("out.exe");
+        std::vector<std::string> args = {"build", shell_, "-o", out, "--program", "P.EXE"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ToolRun r = Pack(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        ProductSettings rec;
+        ASSERT_TRUE(ValidRecord(synth::ReadFile(out), &rec));
+        EXPECT_EQ(PsGet32(&rec, PS_OFF_FLAGS), c.flags);
+        r = Pack({"inspect", out});
+        EXPECT_NE(r.out.find(c.names), std::string::npos) << c.names << " in " << r.out;
+        r = Pack({"inspect", out, "--json"});
+        EXPECT_NE(r.out.find(c.json), std::string::npos) << c.json << " in " << r.out;
+        unlink(out.c_str());
+    }
 }
 
 TEST_F(OrmpackTest, InspectShowsAnInvalidRecord)
@@ -200,6 +239,7 @@ TEST_F(OrmpackTest, InspectShowsAnInvalidRecord)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"valid\": false"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"programPath\": null"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"passExitCode\": null, \"killWithShell\": null"), std::string::npos) << r.out;
 
     /* A damaged magic, or no record at all in the section: the shell reads
      * the record there and finds it invalid, and so does inspect. */
@@ -282,6 +322,10 @@ TEST_F(OrmpackTest, Refusals)
         {"two inputs", {"build", "@", "@", "-o", "#", "--program", "x"}, 2, "unexpected argument"},
         {"unknown option", {"build", "@", "-o", "#", "--program", "x", "--fast"}, 2, "unknown option '--fast'"},
         {"option twice", {"build", "@", "-o", "#", "--program", "x", "--wait", "--wait"}, 2, "given twice"},
+        {"pass-exit-code without wait", {"build", "@", "-o", "#", "--program", "x", "--pass-exit-code"}, 2,
+         "--pass-exit-code needs --wait"},
+        {"kill-with-shell without wait", {"build", "@", "-o", "#", "--program", "x", "--kill-with-shell"}, 2,
+         "--kill-with-shell needs --wait"},
         {"value missing", {"build", "@", "-o", "#", "--program"}, 2, "needs a value"},
         {"unknown system", {"build", "@", "-o", "#", "--program", "x", "--exclude", "win95,win98"}, 2,
          "unknown system 'win98'"},
@@ -359,7 +403,8 @@ TEST_F(OrmpackTest, HelpAndUsage)
         EXPECT_NE(r.out.find(command), std::string::npos) << command;
     r = Pack({"build", "--help"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("--config-required"), std::string::npos);
+    for (const char *option : {"--config-required", "--pass-exit-code", "--kill-with-shell"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
     r = Pack({});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("usage"), std::string::npos);

@@ -11,11 +11,13 @@
 
 #define POLL_MS 20
 
-bool RigStart(const char *commandLine, RigProcess *process, WORD showWindow)
+bool RigStart(const char *commandLine, RigProcess *process, WORD showWindow, const char *application)
 {
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     PROCESS_INFORMATION info;
-    std::vector<char> line(commandLine, commandLine + strlen(commandLine) + 1);
+    std::wstring wideLine = RigWide(commandLine);
+    std::vector<wchar_t> line(wideLine.c_str(), wideLine.c_str() + wideLine.size() + 1);
+    std::wstring wideApplication = application ? RigWide(application) : std::wstring();
 
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -25,7 +27,8 @@ bool RigStart(const char *commandLine, RigProcess *process, WORD showWindow)
     }
     process->process = NULL;
     process->pid = 0;
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info))
+    if (!CreateProcessW(application ? wideApplication.c_str() : NULL, line.data(), NULL, NULL, FALSE, 0, NULL,
+                        NULL, &startup, &info))
         return false;
     CloseHandle(info.hThread);
     process->process = info.hProcess;
@@ -325,15 +328,50 @@ bool RigSetWindowsVersion(const char *exeName, const char *version)
 
 std::string RigFullPath(const std::string &path)
 {
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, NULL);
-    return length && length < sizeof full ? std::string(full, length) : path;
+    std::wstring wide = RigWide(path);
+    std::vector<wchar_t> full(32768);
+    DWORD length = GetFullPathNameW(wide.c_str(), (DWORD)full.size(), full.data(), NULL);
+    return length && length < full.size() ? RigUtf8(std::wstring(full.data(), length)) : path;
+}
+
+std::wstring RigWide(const std::string &utf8)
+{
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), NULL, 0);
+    std::wstring wide((size_t)length, L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &wide[0], length);
+    return wide;
+}
+
+std::string RigUtf8(const std::wstring &wide)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), NULL, 0, NULL, NULL);
+    std::string utf8((size_t)length, '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &utf8[0], length, NULL, NULL);
+    return utf8;
+}
+
+std::wstring RigFileName(const std::string &path)
+{
+    /* CreateDirectoryW takes 12 characters fewer than the other calls. */
+    std::wstring wide = RigWide(path);
+    if (wide.compare(0, 4, L"\\\\?\\") == 0)
+        return wide;
+    std::wstring full = RigWide(RigFullPath(path));
+    return full.size() < MAX_PATH - 12 ? wide : L"\\\\?\\" + full;
+}
+
+bool RigMakeFolder(const std::string &path)
+{
+    std::wstring name = RigFileName(path);
+    return CreateDirectoryW(name.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 std::string RigReadFile(const std::string &path)
 {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+    HANDLE file = CreateFileW(RigFileName(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return bytes;
@@ -347,7 +385,7 @@ std::string RigReadFile(const std::string &path)
 
 bool RigWriteFile(const std::string &path, const std::string &bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    HANDLE file = CreateFileW(RigFileName(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -374,5 +412,5 @@ std::string RigWaitForFile(const std::string &path, DWORD timeoutMs)
 
 bool RigCopyFile(const std::string &from, const std::string &to)
 {
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+    return CopyFileW(RigFileName(from).c_str(), RigFileName(to).c_str(), FALSE) != 0;
 }

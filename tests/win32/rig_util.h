@@ -4,6 +4,10 @@
  * read its full 32-bit exit code, find the message box it shows and read its
  * title, text and icon, dismiss it, and set Wine's emulated Windows version
  * for an executable name.
+ *
+ * Command lines and file names are UTF-8 and go through the system's UTF-16
+ * calls, so tests can use names outside the ANSI code page; file names of
+ * MAX_PATH characters and more are opened in their \\?\ form.
  */
 #ifndef ORM_RIG_UTIL_H
 #define ORM_RIG_UTIL_H
@@ -37,8 +41,10 @@ struct RigMessageBox {
 #define RIG_DEFAULT_SHOW 0xFFFF
 
 /* Starts `commandLine` exactly as given (no quoting added); with a show state
- * other than RIG_DEFAULT_SHOW, the start-up information carries it. */
-bool RigStart(const char *commandLine, RigProcess *process, WORD showWindow = RIG_DEFAULT_SHOW);
+ * other than RIG_DEFAULT_SHOW, the start-up information carries it. With an
+ * `application`, that file is started whatever the line's first word is. */
+bool RigStart(const char *commandLine, RigProcess *process, WORD showWindow = RIG_DEFAULT_SHOW,
+              const char *application = NULL);
 
 /* Waits up to timeoutMs; true with the exit code when the process ended,
  * false while it still runs. */
@@ -75,6 +81,16 @@ bool RigSetWindowsVersion(const char *exeName, const char *version);
 
 /* Full path of a file relative to the current directory. */
 std::string RigFullPath(const std::string &path);
+
+/* UTF-8 and UTF-16. */
+std::wstring RigWide(const std::string &utf8);
+std::string RigUtf8(const std::wstring &wide);
+
+/* A UTF-8 file name as the wide calls open it (\\?\ form from MAX_PATH on). */
+std::wstring RigFileName(const std::string &path);
+
+/* Creates a folder (its parent must exist); true when it exists afterwards. */
+bool RigMakeFolder(const std::string &path);
 
 std::string RigReadFile(const std::string &path);
 bool RigWriteFile(const std::string &path, const std::string &bytes);

@@ -3,17 +3,24 @@
  * real ormpack.exe, started with exact command lines, their message boxes
  * read back and dismissed, their full exit codes and what the probe product
  * received checked. Records are damaged in place for the validation cases;
- * Windows versions are emulated per executable name.
+ * Windows versions are emulated per executable name (Wine's default is an
+ * NT-family version, where the shell launches with the UTF-16 calls; "win95"
+ * and "win98" keep the ANSI calls). Strings are UTF-8.
  */
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
+#include "embed.h"
+#include "ini.h"
 #include "pe_image.h"
 #include "rig_util.h"
 #include "settings_record.h"
+#include "shell.h"
 
 namespace {
 
@@ -21,6 +28,7 @@ const char *const WORK = "shell_work";
 const DWORD BOX_TIMEOUT_MS = 20000;
 const DWORD EXIT_TIMEOUT_MS = 20000;
 const DWORD EXIT_FAILED_CODE = 0xFFFFFFFFu;   /* -1 */
+const DWORD EXIT_NOT_STARTED_CODE = 2;
 
 std::string Work(const std::string &name)
 {
@@ -38,8 +46,9 @@ protected:
     {
         ASSERT_NE(GetFileAttributesA(Work("PRODUCT.EXE").c_str()), INVALID_FILE_ATTRIBUTES);
         SetEnvironmentVariableA("PROBE_OUT", Work("received.txt").c_str());
-        SetEnvironmentVariableA("PROBE_DONE", NULL);
-        SetEnvironmentVariableA("PROBE_HOLD", NULL);
+        for (const char *name : {"PROBE_DONE", "PROBE_HOLD", "PROBE_EXIT", "PROBE_PID", "PROBE_SPAWN",
+                                 "PROBE_SPAWN_PID", "PROBE_SPAWN_HOLD"})
+            SetEnvironmentVariableA(name, NULL);
         DeleteFileA(Work("received.txt").c_str());
     }
     void TearDown() override
@@ -56,6 +65,20 @@ protected:
         EXPECT_TRUE(RigRunAndWait(line.c_str(), 60000, &code)) << line;
         EXPECT_EQ(code, 0u) << line;
         return out;
+    }
+
+    /* A shell packaged with `arguments`, once per test program: tests that
+     * need the same settings share it (each ormpack run costs a Wine start).
+     * Tests that must change the file copy it first. */
+    std::string Packaged(const std::string &arguments)
+    {
+        static std::map<std::string, std::string> shells;
+        auto known = shells.find(arguments);
+        if (known != shells.end() && GetFileAttributesA(known->second.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return known->second;
+        std::string shell = Package("pkg" + std::to_string(shells.size()) + ".exe", arguments);
+        shells[arguments] = shell;
+        return shell;
     }
 
     /* Runs a shell that must end without any message box. */
@@ -90,6 +113,14 @@ protected:
             RigKill(&process);
         }
         return code;
+    }
+
+    /* A configuration file for --config, written once. */
+    std::string ConfigFile()
+    {
+        std::string path = Work("product.ini");
+        EXPECT_TRUE(RigWriteFile(path, "[Product]\r\nName = \"Ormsted Test\"\r\n"));
+        return path;
     }
 
     /* What the product received; empty when it did not start within the
@@ -241,34 +272,109 @@ TEST_F(ShellWine, ExclusionMatrix)
 
 /* ---- the command line the product receives ------------------------------ */
 
+/* What a product receives from a shell that uses the ANSI calls: its
+ * command line in the ANSI code page (characters outside it become the
+ * system's replacements), cut by wsprintfA at 1023 characters, read back by
+ * the product as UTF-16. */
+std::string ThroughAnsiCalls(const std::string &line)
+{
+    std::wstring wide = RigWide(line);
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), NULL, 0, NULL, NULL);
+    std::string ansi((size_t)length, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &ansi[0], length, NULL, NULL);
+    ansi = ansi.substr(0, 1023);
+    length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), (int)ansi.size(), NULL, 0);
+    std::wstring back((size_t)length, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), (int)ansi.size(), &back[0], length);
+    return RigUtf8(back);
+}
+
+struct TailCase {
+    const char *name;
+    std::string tail;        /* what the product must get behind its quoted path */
+    std::string afterShell;  /* the shell's line behind its quoted path; empty: " " + tail */
+    bool unquotedShell;      /* the shell's name unquoted at the start of its line */
+};
+
+/* The same tails through one packaged shell under Wine's default (NT family,
+ * UTF-16 calls: every tail arrives whole) and, as a copy, under "win95" (ANSI
+ * calls: code page replacements and the 1023-character cut). The program
+ * name is split off by the shell's own rule on both. */
 TEST_F(ShellWine, ProductReceivesQuotedPathAndTail)
 {
-    std::string shell = Package("cmdline.exe", "--program $SHELLDIR\\PRODUCT.EXE");
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE");
+    std::string shell95 = Work("cmdline95.exe");
+    ASSERT_TRUE(RigCopyFile(shell, shell95));
+    ASSERT_TRUE(RigSetWindowsVersion("cmdline95.exe", "win95"));
     std::string product = Work("PRODUCT.EXE");
-    std::string longTail(1100, 'x');
-    const struct {
-        const char *name;
-        std::string tail;
-    } cases[] = {
-        {"empty", ""},
-        {"words", "alpha beta"},
-        {"quotes and blanks", "\"a b\"   c \"\" \\\"d\\\" "},
-        {"long", longTail},
+    std::string head = "\"" + product + "\" ";
+    const TailCase cases[] = {
+        {"empty", "", "", false},
+        {"words", "alpha beta", "", false},
+        {"quotes and blanks", "\"a b\"   c \"\" \\\"d\\\" ", "", false},
+        {"greek", "\"C:\\Έγγραφα\\Αναφορά 2024.txt\" -λ", "", false},
+        {"cjk", "\"D:\\資料\\報告 ファイル.txt\" 파일", "", false},
+        {"emoji", "notes\xF0\x9F\x99\x82.txt \xF0\x9F\x8E\x89", "", false},
+        {"line of 1023", std::string(1023 - head.size(), 'x'), "", false},
+        {"1500", std::string(1499, 'y') + "z", "", false},
+        {"30000", std::string(29999, 'w') + "z", "", false},
+        {"quote right after the name", "tight x", "tight x", false},
+        {"quote inside an unquoted name", "b\" c", "\"a b\" c", true},
+        {"control characters after the name", "x \t", "\t \x01 x \t", false},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        DeleteFileA(Work("received.txt").c_str());
-        /* The runtime strips the program name and the blanks after it. */
-        std::string line = "\"" + shell + "\"" + (c.tail.empty() ? "" : " " + c.tail);
-        EXPECT_EQ(RunQuiet(line), 0u);
-        std::string expected = ("\"" + product + "\" " + c.tail).substr(0, 1023);
-        EXPECT_EQ(Received(), expected);
+    /* All shells of one version run side by side, each product reporting to
+     * a file of its own: under emulation a start costs more than a wait. */
+    const size_t count = sizeof cases / sizeof cases[0];
+    for (const char *version : {"default", "win95"}) {
+        bool ansi = strcmp(version, "win95") == 0;
+        const std::string &path = ansi ? shell95 : shell;
+        std::vector<RigProcess> processes(count);
+        for (size_t i = 0; i < count; i++) {
+            const TailCase &c = cases[i];
+            std::string report = Work("tail" + std::to_string(i) + ".txt");
+            DeleteFileA(report.c_str());
+            SetEnvironmentVariableA("PROBE_OUT", report.c_str());
+            std::string rest = !c.afterShell.empty() ? c.afterShell : c.tail.empty() ? "" : " " + c.tail;
+            std::string line = (c.unquotedShell ? path : "\"" + path + "\"") + rest;
+            ASSERT_TRUE(RigStart(line.c_str(), &processes[i], RIG_DEFAULT_SHOW, path.c_str())) << c.name;
+        }
+        for (size_t i = 0; i < count; i++) {
+            const TailCase &c = cases[i];
+            SCOPED_TRACE(std::string(version) + ": " + c.name);
+            DWORD code = 0xDEADBEEF;
+            EXPECT_TRUE(RigWaitExit(&processes[i], EXIT_TIMEOUT_MS, &code));
+            RigKill(&processes[i]);
+            EXPECT_EQ(code, 0u);
+            std::string expected = head + c.tail;
+            std::string received = RigWaitForFile(Work("tail" + std::to_string(i) + ".txt"), 30000);
+            if (ansi)
+                expected = ThroughAnsiCalls(expected);
+            EXPECT_EQ(received.size(), expected.size());
+            EXPECT_TRUE(received == expected) << "received: " << received.substr(0, 200);
+        }
     }
+    RigSetWindowsVersion("cmdline95.exe", NULL);
+}
+
+/* A product line longer than the system takes (32767 characters with the
+ * NUL) is a failed start, never a cut one: the shell's own line fits, the
+ * product's, with a longer path in front, does not. */
+TEST_F(ShellWine, LineTheSystemRefusesIsAFailedStart)
+{
+    std::string longName = std::string(60, 'L') + ".EXE";
+    ASSERT_TRUE(RigCopyFile("probe.exe", Work(longName)));
+    std::string shell = Package("overlong.exe", "--program $SHELLDIR\\" + longName);
+    std::string head = "\"" + shell + "\" ";
+    std::string line = head + std::string(32766 - head.size(), 'q');
+    RigMessageBox box;
+    EXPECT_EQ(RunWithBox(line, &box), EXIT_NOT_STARTED_CODE);
+    EXPECT_NE(box.text.find(Work(longName)), std::string::npos) << box.text;
+    EXPECT_TRUE(ProductAbsent());
 }
 
 TEST_F(ShellWine, ProductInheritsShowState)
 {
-    std::string shell = Package("show.exe", "--program $SHELLDIR\\PRODUCT.EXE");
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE");
     SetEnvironmentVariableA("PROBE_SHOW", Work("show.txt").c_str());
     DeleteFileA(Work("show.txt").c_str());
     RigProcess process;
@@ -293,20 +399,53 @@ TEST_F(ShellWine, WindirMacroStartsProductFromWindowsDirectory)
     DeleteFileA(target.c_str());
 }
 
-TEST_F(ShellWine, MissingProductIsReportedAndExitsZero)
+/* A product that cannot be started: the box names the path and the system's
+ * reason (with the path in place of a "%1" the reason may carry, as in
+ * "Bad EXE format for %1."); the exit code is 2 on the NT family, NT 3.51
+ * included, and stays 0 on the 95 family. */
+TEST_F(ShellWine, FailedStartIsReportedWithExitCode2)
 {
-    std::string shell = Package("missing.exe", "--program $SHELLDIR\\NOSUCH.EXE");
-    RigMessageBox box;
-    EXPECT_EQ(RunWithBox("\"" + shell + "\"", &box), 0u);
-    EXPECT_EQ(box.title, "Ormsted Shell");
-    EXPECT_NE(box.text.find(Work("NOSUCH.EXE")), std::string::npos) << box.text;
-    /* The system's own description of "file not found" follows the path. */
-    char reason[256] = "";
+    ASSERT_TRUE(CreateDirectoryA(Work("AFOLDER").c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(RigWriteFile(Work("NOTAPROG.EXE"), "this is text, not a program\r\n"));
+    const struct {
+        const char *name;
+        const char *program;
+        const char *version;   /* NULL: Wine's default */
+        DWORD exitCode;
+    } cases[] = {
+        {"missing.exe", "NOSUCH.EXE", NULL, EXIT_NOT_STARTED_CODE},
+        {"folder.exe", "AFOLDER", NULL, EXIT_NOT_STARTED_CODE},
+        {"notprog.exe", "NOTAPROG.EXE", NULL, EXIT_NOT_STARTED_CODE},
+        {"missing98.exe", "NOSUCH.EXE", "win98", 0},   /* copies of missing.exe */
+        {"missing351.exe", "NOSUCH.EXE", "nt351", EXIT_NOT_STARTED_CODE},   /* the look paints the box */
+    };
+    char notFound[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, ERROR_FILE_NOT_FOUND, 0,
-                   reason, sizeof reason, NULL);
-    ASSERT_NE(reason[0], '\0');
-    EXPECT_NE(box.text.find(reason), std::string::npos) << box.text;
-    EXPECT_EQ(box.icon, RIG_ICON_EXCLAMATION);
+                   notFound, sizeof notFound, NULL);
+    ASSERT_NE(notFound[0], '\0');
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string shell = Work(c.name);
+        if (c.version) {
+            ASSERT_TRUE(RigCopyFile(Work("missing.exe"), shell));
+            ASSERT_TRUE(RigSetWindowsVersion(c.name, c.version));
+        } else {
+            shell = Package(c.name, std::string("--program $SHELLDIR\\") + c.program);
+        }
+        RigMessageBox box;
+        EXPECT_EQ(RunWithBox("\"" + shell + "\"", &box), c.exitCode);
+        EXPECT_EQ(box.title, "Ormsted Shell");
+        EXPECT_EQ(box.icon, RIG_ICON_EXCLAMATION);
+        std::string intro = "The product could not be started:\n" + Work(c.program) + "\n\n";
+        EXPECT_EQ(box.text.substr(0, intro.size()), intro);
+        EXPECT_GT(box.text.size(), intro.size() + 2) << "the system's reason follows the path";
+        EXPECT_EQ(box.text.find("%1"), std::string::npos) << box.text;
+        if (strcmp(c.program, "NOSUCH.EXE") == 0) {
+            EXPECT_EQ(box.text.substr(intro.size()), notFound);
+        }
+        if (c.version)
+            RigSetWindowsVersion(c.name, NULL);
+    }
 }
 
 TEST_F(ShellWine, DefaultShellStartsProductBesideIt)
@@ -422,7 +561,7 @@ TEST_F(ShellWine, WaitFlagKeepsShellUntilProductEnds)
 
 TEST_F(ShellWine, WaitOnProductThatAlreadyEnded)
 {
-    std::string shell = Package("wait_ended.exe", "--program $SHELLDIR\\PRODUCT.EXE --wait");
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
     EXPECT_EQ(RunQuiet("\"" + shell + "\""), 0u);
     EXPECT_TRUE(ProductStarted());
 }
@@ -460,17 +599,318 @@ TEST_F(ShellWine, WaitFallbackPollsProcessListOn95Family)
         if (c.waits) {
             EXPECT_FALSE(RigWaitExit(&process, 1500, &code)) << "the shell ended while a namesake ran";
             held.Release();
-            EXPECT_TRUE(RigWaitExit(&holder, EXIT_TIMEOUT_MS, &code));
+            DWORD holderCode = 0;
+            EXPECT_TRUE(RigWaitExit(&holder, EXIT_TIMEOUT_MS, &holderCode));
             ASSERT_TRUE(RigWaitExit(&process, EXIT_TIMEOUT_MS, &code));
+            EXPECT_EQ(code, 0u) << "the 95 family keeps exit code 0 after a failed start";
         } else {
             ASSERT_TRUE(RigWaitExit(&process, EXIT_TIMEOUT_MS, &code)) << "NT has no fallback wait";
+            EXPECT_EQ(code, EXIT_NOT_STARTED_CODE);
             held.Release();
-            EXPECT_TRUE(RigWaitExit(&holder, EXIT_TIMEOUT_MS, &code));
+            DWORD holderCode = 0;
+            EXPECT_TRUE(RigWaitExit(&holder, EXIT_TIMEOUT_MS, &holderCode));
         }
-        EXPECT_EQ(code, 0u);
         RigKill(&holder);
         RigSetWindowsVersion(name.c_str(), NULL);
     }
+}
+
+/* ---- names and lengths the ANSI calls could not carry ------------------- */
+
+/* A shell in a folder whose name the ANSI code page cannot spell starts its
+ * product from that folder and reads its required configuration. */
+TEST_F(ShellWine, ShellInFolderOutsideAnsiCodePage)
+{
+    std::string folder = Work("Ελληνικά 中文 \xF0\x9F\x99\x82");
+    ASSERT_TRUE(RigMakeFolder(folder));
+    std::string packaged =
+        Packaged("--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
+    ASSERT_TRUE(RigCopyFile(packaged, folder + "\\SHELL.EXE"));
+    ASSERT_TRUE(RigCopyFile("probe.exe", folder + "\\PRODUCT.EXE"));
+    EXPECT_EQ(RunQuiet("\"" + folder + "\\SHELL.EXE\" x"), 0u);
+    EXPECT_EQ(Received(), "\"" + folder + "\\PRODUCT.EXE\" x");
+}
+
+/* A folder made under WORK, as deep as it takes for `fileName` in it to have
+ * a full name of `total` characters. */
+std::string DeepFolder(size_t total, const std::string &fileName)
+{
+    std::string folder = Work("deep" + std::to_string(total));
+    EXPECT_TRUE(RigMakeFolder(folder));
+    size_t folderLength = total - fileName.size() - 1;
+    while (folder.size() < folderLength) {
+        size_t left = folderLength - folder.size();
+        folder += "\\" + std::string(left - 1 <= 100 ? left - 1 : 90, 'd');
+        EXPECT_TRUE(RigMakeFolder(folder)) << folder.size();
+    }
+    return folder;
+}
+
+/* Shells whose full name is 250 to 257 characters long: the product beside
+ * them starts, and the configuration appended to them is found. (257 is the
+ * longest program path that Wine 8 starts.) */
+TEST_F(ShellWine, ShellInDeepFolder)
+{
+    std::string packaged =
+        Packaged("--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
+    for (size_t total : {250, 254, 256, 257}) {
+        SCOPED_TRACE(total);
+        std::string folder = DeepFolder(total, "SHELL.EXE");
+        std::string shell = folder + "\\SHELL.EXE";
+        ASSERT_EQ(shell.size(), total);
+        ASSERT_TRUE(RigCopyFile(packaged, shell));
+        ASSERT_TRUE(RigCopyFile("probe.exe", folder + "\\PRODUCT.EXE"));
+        DeleteFileA(Work("received.txt").c_str());
+        EXPECT_EQ(RunQuiet("\"" + shell + "\" deep"), 0u);
+        EXPECT_EQ(Received(), "\"" + folder + "\\PRODUCT.EXE\" deep");
+    }
+}
+
+/* Deeper, Wine starts no program at all (nor does Windows beyond 259
+ * characters without long-path support), so the shell's steps are run here
+ * on a packaged shell loaded as a module from such a folder: its own name
+ * comes whole, its configuration is found, $SHELLDIR\ points beside it. */
+TEST_F(ShellWine, ShellStepsBeyondPlainPathLength)
+{
+    std::string packaged =
+        Packaged("--program $SHELLDIR\\PRODUCT.EXE --config-required --config \"" + ConfigFile() + "\"");
+    for (size_t total : {259, 300}) {
+        SCOPED_TRACE(total);
+        std::string folder = DeepFolder(total, "SHELL.EXE");
+        std::string shell = folder + "\\SHELL.EXE";
+        ASSERT_TRUE(RigCopyFile(packaged, shell));
+        HMODULE module = LoadLibraryW(RigFileName(shell).c_str());
+        ASSERT_NE(module, nullptr) << GetLastError();
+
+        ShellSelf self;
+        GetShellSelf(module, TRUE, &self);
+        ASSERT_NE(self.fileNameW, nullptr);
+        EXPECT_EQ(RigUtf8(self.fileNameW), shell);
+        wchar_t *openable = ShellOpenableNameW(self.fileNameW);
+        ASSERT_NE(openable, nullptr);
+        IniFile *configuration = EmbedLoadIniW(openable);
+        EXPECT_NE(configuration, nullptr) << "the configuration appended to the shell";
+        if (configuration)
+            IniClose(configuration);
+        wchar_t *product = ExpandPathMacrosW(&self, "$SHELLDIR\\PRODUCT.EXE");
+        ASSERT_NE(product, nullptr);
+        EXPECT_EQ(RigUtf8(product), folder + "\\PRODUCT.EXE");
+        HeapFree(GetProcessHeap(), 0, product);
+        if (openable != self.fileNameW)
+            HeapFree(GetProcessHeap(), 0, openable);
+        HeapFree(GetProcessHeap(), 0, (void *)self.fileNameW);
+        FreeLibrary(module);
+    }
+}
+
+/* ---- exit-code pass-through ---------------------------------------------- */
+
+TEST_F(ShellWine, PassExitCodeGivesTheProductsCode)
+{
+    std::string passing = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --pass-exit-code");
+    std::string waiting = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
+    const struct {
+        const std::string *shell;
+        const char *productCode;
+        DWORD expected;
+    } cases[] = {
+        {&passing, "0", 0}, {&passing, "42", 42}, {&passing, "-5", (DWORD)-5}, {&waiting, "42", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(*c.shell + " with a product ending with " + c.productCode);
+        SetEnvironmentVariableA("PROBE_EXIT", c.productCode);
+        EXPECT_EQ(RunQuiet("\"" + *c.shell + "\""), c.expected);
+        EXPECT_TRUE(ProductStarted());
+    }
+}
+
+/* ---- tied lifetime -------------------------------------------------------- */
+
+/* The product (probe, held) and the child it starts (a second probe), each
+ * reporting its process id; opened for waiting. */
+struct ProductPair {
+    HANDLE product, child;
+};
+
+class TiedShell : public ShellWine {
+protected:
+    void SetUp() override
+    {
+        ShellWine::SetUp();
+        ASSERT_TRUE(RigCopyFile("probe.exe", Work("CHILD.EXE")));
+        SetEnvironmentVariableA("PROBE_PID", Work("pid.txt").c_str());
+        SetEnvironmentVariableA("PROBE_SPAWN", Work("CHILD.EXE").c_str());
+        SetEnvironmentVariableA("PROBE_SPAWN_PID", Work("childpid.txt").c_str());
+        DeleteFileA(Work("pid.txt").c_str());
+        DeleteFileA(Work("childpid.txt").c_str());
+    }
+
+    static HANDLE OpenReported(const std::string &pidFile)
+    {
+        std::string pid = RigWaitForFile(pidFile, 30000);
+        EXPECT_FALSE(pid.empty()) << pidFile;
+        return pid.empty() ? NULL : OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, strtoul(pid.c_str(), NULL, 10));
+    }
+
+    ProductPair OpenPair()
+    {
+        ProductPair pair = {OpenReported(Work("pid.txt")), OpenReported(Work("childpid.txt"))};
+        EXPECT_NE(pair.product, nullptr);
+        EXPECT_NE(pair.child, nullptr);
+        return pair;
+    }
+
+    /* Whether both end within the bound (true) or both still run at its end. */
+    static void ExpectEnded(const ProductPair &pair, bool ended, DWORD boundMs)
+    {
+        for (HANDLE process : {pair.product, pair.child}) {
+            if (process == NULL)
+                continue;
+            DWORD result = WaitForSingleObject(process, boundMs);
+            EXPECT_EQ(result, ended ? WAIT_OBJECT_0 : (DWORD)WAIT_TIMEOUT)
+                << (ended ? "still running after the shell was ended" : "ended with the shell");
+            boundMs = ended ? boundMs : 0;
+        }
+    }
+
+    static void Close(ProductPair *pair)
+    {
+        for (HANDLE *process : {&pair->product, &pair->child}) {
+            if (*process) {
+                if (WaitForSingleObject(*process, 15000) != WAIT_OBJECT_0)
+                    TerminateProcess(*process, 0xDEAD);
+                CloseHandle(*process);
+                *process = NULL;
+            }
+        }
+    }
+};
+
+/* Ending the waiting shell ends the product and what it started when the
+ * shell ties them (--kill-with-shell); without the option, or on the 95
+ * family where there are no jobs, they keep running. */
+TEST_F(TiedShell, EndingTheShellEndsTheProduct)
+{
+    std::string tied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
+    std::string untied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
+    ASSERT_TRUE(RigCopyFile(tied, Work("tied98.exe")));
+    ASSERT_TRUE(RigSetWindowsVersion("tied98.exe", "win98"));
+    const struct {
+        std::string shell;
+        bool ends;
+    } cases[] = {{tied, true}, {untied, false}, {Work("tied98.exe"), false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.shell);
+        DeleteFileA(Work("pid.txt").c_str());
+        DeleteFileA(Work("childpid.txt").c_str());
+        HeldProduct held("OrmShellTieHold");
+        RigProcess shell;
+        ASSERT_TRUE(RigStart(("\"" + c.shell + "\"").c_str(), &shell));
+        ProductPair pair = OpenPair();
+        RigKill(&shell);
+        ExpectEnded(pair, c.ends, c.ends ? 15000 : 2000);
+        held.Release();
+        Close(&pair);
+    }
+    RigSetWindowsVersion("tied98.exe", NULL);
+}
+
+/* A product that ended by itself leaves what it started running: the tie
+ * holds only while the shell waits. */
+TEST_F(TiedShell, ChildOfAnEndedProductKeepsRunning)
+{
+    std::string tied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
+    HANDLE childHold = CreateEventA(NULL, TRUE, FALSE, "OrmShellChildHold");
+    SetEnvironmentVariableA("PROBE_SPAWN_HOLD", "OrmShellChildHold");
+    EXPECT_EQ(RunQuiet("\"" + tied + "\""), 0u);
+    HANDLE child = OpenReported(Work("childpid.txt"));
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(WaitForSingleObject(child, 2000), (DWORD)WAIT_TIMEOUT) << "the product's child ended with the shell";
+    SetEvent(childHold);
+    EXPECT_EQ(WaitForSingleObject(child, 15000), WAIT_OBJECT_0);
+    CloseHandle(child);
+    CloseHandle(childHold);
+}
+
+struct WindowSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevelOf(HWND window, LPARAM param)
+{
+    WindowSearch *search = (WindowSearch *)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+/* Polls (up to 20 s) for a top-level window of the process, hidden or not. */
+HWND WaitForWindowOf(DWORD pid)
+{
+    WindowSearch search = {pid, NULL};
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
+        EnumWindows(FindTopLevelOf, (LPARAM)&search);
+        if (search.found)
+            break;
+    }
+    return search.found;
+}
+
+/* At the end of the session the tied shell lets go of the product before it
+ * is ended itself, so the product gets its own chance to save; an end that
+ * is cancelled ties them again. The session messages are sent to the
+ * shell's windows as the system sends them. */
+TEST_F(TiedShell, EndOfSessionUnties)
+{
+    std::string tied = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait --kill-with-shell");
+    for (bool ending : {true, false}) {
+        SCOPED_TRACE(ending ? "session ends" : "end cancelled");
+        DeleteFileA(Work("pid.txt").c_str());
+        DeleteFileA(Work("childpid.txt").c_str());
+        HeldProduct held("OrmShellSessionHold");
+        RigProcess shell;
+        ASSERT_TRUE(RigStart(("\"" + tied + "\"").c_str(), &shell));
+        ProductPair pair = OpenPair();
+        HWND window = WaitForWindowOf(shell.pid);
+        ASSERT_NE(window, nullptr) << "the tied shell keeps a window for the session messages";
+        DWORD_PTR answer = 0;
+        /* A polite close does not take the watch away. */
+        ASSERT_TRUE(SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer));
+        EXPECT_TRUE(IsWindow(window));
+        ASSERT_TRUE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
+                                        &answer));
+        EXPECT_EQ(answer, (DWORD_PTR)TRUE) << "the shell agrees to end";
+        ASSERT_TRUE(SendMessageTimeoutA(window, WM_ENDSESSION, ending, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
+                                        &answer));
+        RigKill(&shell);
+        ExpectEnded(pair, !ending, ending ? 2000 : 15000);
+        held.Release();
+        Close(&pair);
+    }
+}
+
+/* ---- the waiting shell reads its messages -------------------------------- */
+
+/* The "app starting" cursor stays up until the program reads a message; the
+ * system's WaitForInputIdle waits for the same moment. A waiting shell gets
+ * there at once instead of after the system's time-out. */
+TEST_F(ShellWine, WaitingShellIsIdleForInput)
+{
+    std::string shell = Packaged("--program $SHELLDIR\\PRODUCT.EXE --wait");
+    HeldProduct held("OrmShellIdleHold");
+    RigProcess process;
+    ASSERT_TRUE(RigStart(("\"" + shell + "\"").c_str(), &process));
+    EXPECT_TRUE(ProductStarted());
+    EXPECT_EQ(WaitForInputIdle(process.process, 10000), 0u);
+    held.Release();
+    DWORD code = 0xDEADBEEF;
+    EXPECT_TRUE(RigWaitExit(&process, EXIT_TIMEOUT_MS, &code));
+    EXPECT_EQ(code, 0u);
+    RigKill(&process);
 }
 
 }  // namespace

@@ -266,11 +266,13 @@ int OpBuild(int argc, char **argv)
 {
     const char *output = NULL, *program = NULL, *exclude = NULL, *config = NULL,
                *configName = NULL;
-    int wait = 0, configRequired = 0, noConfig = 0;
+    int wait = 0, configRequired = 0, noConfig = 0, passExitCode = 0, killWithShell = 0;
     const OpOption options[] = {
         {"--output", "-o", OP_OPT_VALUE, NULL, &output},
         {"--program", NULL, OP_OPT_VALUE, NULL, &program},
         {"--wait", NULL, OP_OPT_FLAG, &wait, NULL},
+        {"--pass-exit-code", NULL, OP_OPT_FLAG, &passExitCode, NULL},
+        {"--kill-with-shell", NULL, OP_OPT_FLAG, &killWithShell, NULL},
         {"--config-required", NULL, OP_OPT_FLAG, &configRequired, NULL},
         {"--exclude", NULL, OP_OPT_VALUE, NULL, &exclude},
         {"--config", NULL, OP_OPT_VALUE, NULL, &config},
@@ -298,12 +300,19 @@ int OpBuild(int argc, char **argv)
         return OpUsageError("--config-name needs --config");
     if (config && noConfig)
         return OpUsageError("--config and --no-config exclude each other");
+    /* Both act on the product the shell waits for; without the wait there
+     * is no exit code to pass and nothing to tie. */
+    if (passExitCode && !wait)
+        return OpUsageError("--pass-exit-code needs --wait");
+    if (killWithShell && !wait)
+        return OpUsageError("--kill-with-shell needs --wait");
     if (!CheckProgramPath(program))
         return OP_EXIT_FAILED;
 
     memset(&fields, 0, sizeof fields);
     fields.programPath = program;
-    fields.flags = (wait ? PSF_WAIT_FOR_PRODUCT : 0) | (configRequired ? PSF_CONFIG_REQUIRED : 0);
+    fields.flags = (wait ? PSF_WAIT_FOR_PRODUCT : 0) | (configRequired ? PSF_CONFIG_REQUIRED : 0) |
+                   (passExitCode ? PSF_PASS_EXIT_CODE : 0) | (killWithShell ? PSF_KILL_WITH_SHELL : 0);
     if (exclude && !ParseKinds(exclude, &fields.osExclusionMask))
         return OP_EXIT_USAGE;
     fields.storageParam = StorageParamFor(program, fields.flags, fields.osExclusionMask);

@@ -19,6 +19,8 @@ typedef struct BitName {
 static const BitName kFlagNames[] = {
     {PSF_WAIT_FOR_PRODUCT, "wait"},
     {PSF_CONFIG_REQUIRED, "config-required"},
+    {PSF_PASS_EXIT_CODE, "pass-exit-code"},
+    {PSF_KILL_WITH_SHELL, "kill-with-shell"},
 };
 
 static const BitName kKindNames[] = {
@@ -284,13 +286,16 @@ static void PrintJson(const char *path, const OpShellFile *shell, const RecordRe
         printf(", \"osExclusionMask\": %u, \"excluded\": [", record->osExclusionMask);
         PrintBitNames(stdout, record->osExclusionMask, kKindNames,
                       sizeof kKindNames / sizeof kKindNames[0], ", ", 1);
-        printf("], \"wait\": %s, \"configRequired\": %s",
+        printf("], \"wait\": %s, \"configRequired\": %s, \"passExitCode\": %s, "
+               "\"killWithShell\": %s",
                record->flags & PSF_WAIT_FOR_PRODUCT ? "true" : "false",
-               record->flags & PSF_CONFIG_REQUIRED ? "true" : "false");
+               record->flags & PSF_CONFIG_REQUIRED ? "true" : "false",
+               record->flags & PSF_PASS_EXIT_CODE ? "true" : "false",
+               record->flags & PSF_KILL_WITH_SHELL ? "true" : "false");
     } else {
         printf(", \"flags\": null, \"flagNames\": null, \"programPath\": null, "
                "\"osExclusionMask\": null, \"excluded\": null, \"wait\": null, "
-               "\"configRequired\": null");
+               "\"configRequired\": null, \"passExitCode\": null, \"killWithShell\": null");
     }
     printf(", \"signed\": %s", shell->isSigned ? "true" : "false");
 }
