@@ -9,6 +9,18 @@ else()
   set(ORM_WARNINGS -Wall -Wextra)
 endif()
 
+# orm_shell_code(target): code that goes into ORMGEN32.EXE, which is built
+# small: no exceptions, RTTI or unwind tables, and every function and datum in
+# a section of its own. On PE the linker keeps every function that an
+# unwind-table entry names, so only without those tables can --gc-sections
+# drop what the shell never calls. The libraries that products and tools link
+# keep the usual options; the shell links copies built with these.
+set(ORM_SHELL_CFLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+  -ffunction-sections -fdata-sections)
+function(orm_shell_code target)
+  target_compile_options(${target} PRIVATE ${ORM_SHELL_CFLAGS})
+endfunction()
+
 # orm_warnings(target): our own code builds warning-free.
 function(orm_warnings target)
   target_compile_options(${target} PRIVATE ${ORM_WARNINGS})
