@@ -2,8 +2,10 @@
  * File access layer: the file, directory and volume operations that the
  * configuration engine and the container reader use, with one way of
  * reporting failure. This header is the whole interface; it is portable C
- * and includes no system headers beyond <stddef.h> and <stdint.h>. fileio_win32.cpp implements
- * it over the Win32 kernel, fileio_posix.cpp over POSIX for the native build
+ * and includes no system headers beyond <stddef.h> and <stdint.h>.
+ * fileio_win32*.cpp implement it over the Win32 kernel (opening and reading;
+ * changing open files; names, folders and volumes: a program that only reads,
+ * as the shell, links the first alone), fileio_posix.cpp over POSIX for the native build
  * (the engine and the packaging tool run on Linux too); fileio_common.cpp
  * holds the parts that are the same on both (error mappings, free-space
  * arithmetic).
