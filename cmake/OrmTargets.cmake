@@ -14,9 +14,11 @@ endif()
 # a section of its own. On PE the linker keeps every function that an
 # unwind-table entry names, so only without those tables can --gc-sections
 # drop what the shell never calls. The libraries that products and tools link
-# keep the usual options; the shell links copies built with these.
+# keep the usual options; the shell links copies built with these. Data stay
+# in one section per source: with a section of its own, MinGW places even a
+# zero-initialised variable in .data, which then takes room in the file.
 set(ORM_SHELL_CFLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-  -ffunction-sections -fdata-sections)
+  -ffunction-sections -fno-data-sections)
 function(orm_shell_code target)
   target_compile_options(${target} PRIVATE ${ORM_SHELL_CFLAGS})
 endfunction()

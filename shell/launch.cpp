@@ -24,7 +24,8 @@
 #define REASON_SIZE     512
 #define LONGEST_COMMAND_LINE 32767   /* UTF-16 units with the NUL, CreateProcessW's limit */
 
-LaunchCalls LaunchSystemCalls = {CreateProcessW, NULL};
+/* Zero: the system's own functions (no initialised data in the shell). */
+LaunchCalls LaunchSystemCalls;
 
 DWORD ShellPlatform(void)
 {
@@ -330,8 +331,10 @@ static void StartProductW(const LaunchRequest *request, LaunchOutcome *outcome)
         creation = CREATE_SUSPENDED;
 
     ZeroMemory(&process, sizeof process);
-    if (LaunchSystemCalls.createProcessW(request->programPathW, commandLine, NULL, NULL, TRUE,
-                                         creation, NULL, NULL, &startup, &process)) {
+    CreateProcessWFn createProcess =
+        LaunchSystemCalls.createProcessW ? LaunchSystemCalls.createProcessW : CreateProcessW;
+    if (createProcess(request->programPathW, commandLine, NULL, NULL, TRUE, creation, NULL, NULL,
+                      &startup, &process)) {
         /* A job the product cannot join (nested jobs before Windows 8)
          * leaves it untied: it runs as without the option. */
         if (job != NULL && !TieAssign(job, process.hProcess)) {

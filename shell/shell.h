@@ -84,7 +84,7 @@ typedef BOOL(WINAPI *CreateProcessWFn)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES,
                                        LPSTARTUPINFOW, LPPROCESS_INFORMATION);
 typedef BOOL(WINAPI *ShellExecuteExWFn)(SHELLEXECUTEINFOW *);
 typedef struct LaunchCalls {
-    CreateProcessWFn createProcessW;
+    CreateProcessWFn createProcessW;    /* NULL: CreateProcessW */
     ShellExecuteExWFn shellExecuteExW;  /* NULL: looked up in SHELL32.DLL when an
                                          * elevated start is first needed */
 } LaunchCalls;
