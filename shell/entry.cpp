@@ -5,7 +5,8 @@
  * own command line, so the entry only does what the start-up contract asks:
  * WinMain gets the module's instance, no previous instance, the command tail
  * and the show state of the start-up information (SW_SHOWDEFAULT when it
- * carries none), and the process ends with WinMain's result.
+ * carries none), and the process ends with WinMain's result. Before
+ * anything else the late imports get their stubs (late_imports.cpp).
  */
 #include "shell.h"
 
@@ -14,6 +15,7 @@ extern "C" void WINAPI ShellStart(void)
     STARTUPINFOA startup;
     int showCommand = SW_SHOWDEFAULT;
 
+    LateImportsStart();
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
     if (startup.dwFlags & STARTF_USESHOWWINDOW)

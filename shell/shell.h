@@ -73,6 +73,10 @@ typedef struct LaunchOutcome {
                                  * the shell's (PSF_KILL_WITH_SHELL); NULL if none */
 } LaunchOutcome;
 
+/* Points the late imports (late_imports.txt) at their binding stubs; first
+ * thing in the entry point (late_imports.cpp). */
+void LateImportsStart(void);
+
 /* DLL search restricted to the system folder where the system allows it;
  * first thing in WinMain (dll_search.cpp). */
 void RestrictDllSearch(void);
