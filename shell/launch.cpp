@@ -194,6 +194,7 @@ static void ReportLaunchFailure(const LaunchRequest *request, DWORD error)
     const DWORD formatFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     const UINT style = MB_OK | MB_ICONEXCLAMATION;
 
+    ShellWindowComing();
     if (request->programPathW != NULL) {
         wchar_t reason[REASON_SIZE];
         wchar_t *text;
@@ -281,6 +282,8 @@ static void StartElevated(const LaunchRequest *request, const STARTUPINFOW *star
     info.lpParameters = request->argumentsW;
     info.lpDirectory = directory;
     info.nShow = (startup->dwFlags & STARTF_USESHOWWINDOW) ? startup->wShowWindow : SW_SHOWNORMAL;
+    /* The system may show its own message box on this thread. */
+    ShellWindowComing();
     if (execute(&info)) {
         outcome->started = TRUE;
         outcome->error = 0;

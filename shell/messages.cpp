@@ -2,7 +2,9 @@
  * The shell's message boxes. Texts come from the string table; a missing
  * string is replaced by a numbered placeholder so that no box is ever empty.
  * A string resource is loaded into 256 bytes (255 characters used) and a
- * finished text is formatted into 1024 bytes (wsprintf's own limit).
+ * finished text is formatted into 1024 bytes (wsprintf's own limit). Every
+ * box is announced to ShellWindowComing first, which opens the look once the
+ * main routine wants it.
  */
 #include "shell.h"
 
@@ -12,6 +14,13 @@
 #define MESSAGE_BUFFER_SIZE 1024
 
 HINSTANCE ShellInstance;
+void (*ShellBeforeWindow)(void);
+
+void ShellWindowComing(void)
+{
+    if (ShellBeforeWindow != NULL)
+        ShellBeforeWindow();
+}
 
 static void ShowFormattedMessageV(HWND owner, const char *format, const char *title, UINT style,
                                   va_list args)
@@ -19,6 +28,7 @@ static void ShowFormattedMessageV(HWND owner, const char *format, const char *ti
     char text[MESSAGE_BUFFER_SIZE];
 
     wvsprintfA(text, format, args);
+    ShellWindowComing();
     MessageBoxA(owner, text, title, style);
 }
 
@@ -61,5 +71,6 @@ void ShowResourceMessage(HINSTANCE instance, HWND owner, UINT messageId, UINT ti
     }
     if (LoadStringA(instance, titleId, title, sizeof title) == 0)
         wsprintfA(title, "Title %d", (int)titleId);
+    ShellWindowComing();
     MessageBoxA(owner, text, title, style);
 }

@@ -144,6 +144,14 @@ void PublishShellFileName(const ShellSelf *self);
 BOOL WaitForProduct(const LaunchOutcome *outcome, const char *programPath,
                     DWORD *productExitCode /* OUT */);
 
+/* The shell's windows (messages.cpp). ShellWindowComing is called before
+ * the shell's thread shows a window of its own (its message boxes, and the
+ * elevated start, whose system dialog may show one) and calls
+ * ShellBeforeWindow when set: the main routine sets it once the look is
+ * wanted, so that the look is opened only in a run that shows a window. */
+extern void (*ShellBeforeWindow)(void);
+void ShellWindowComing(void);
+
 /* Message boxes (messages.cpp). */
 void ShowFormattedMessage(HWND owner, const char *format, const char *title, UINT style, ...);
 void ShowMessageById(HWND owner, const char *title, UINT messageId);

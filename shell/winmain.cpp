@@ -5,6 +5,8 @@
  * 0 started (on the 95 family and Win32s also: attempted), -1 refused,
  * 1 required configuration missing, 2 the product could not be started (NT
  * family); with PSF_PASS_EXIT_CODE, the product's own code once it ended.
+ * Boxes shown from the configuration step on have the three-dimensional look,
+ * which is opened just before the first of them (OpenLook).
  */
 #include "shell.h"
 
@@ -13,6 +15,21 @@
 #include "look3d.h"
 
 #define PATH_BUFFER_SIZE 256
+
+static BOOL LookOpened;
+
+/* ShellBeforeWindow while the look is wanted: opens it and hooks this thread
+ * before the first window. Opening it costs USER32, GDI32 and the display,
+ * more than the rest of the start, so a run that shows no window skips it;
+ * every box the thread shows from step 5 on still gets the look. */
+static void OpenLook(void)
+{
+    if (LookOpened)
+        return;
+    LookOpened = TRUE;
+    Look3dOpen(ShellInstance);
+    Look3dHookThread(ShellInstance);
+}
 
 DWORD GetOsKind(void)
 {
@@ -103,8 +120,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     }
     exitCode = EXIT_OK;
 
-    Look3dOpen(instance);
-    Look3dHookThread(instance);
+    ShellBeforeWindow = OpenLook;
 
     /* The configuration text appended to our own file; only its presence
      * matters to the run. */
@@ -136,7 +152,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     if (configuration != NULL)
         IniClose(configuration);
-    Look3dClose(instance);
+    ShellBeforeWindow = NULL;
+    if (LookOpened)
+        Look3dClose(instance);
 
     if (request.flags & PSF_WAIT_FOR_PRODUCT) {
         if (WaitForProduct(&outcome, request.programPath, &productExitCode) &&

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <ctype.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -456,14 +458,139 @@ TEST_F(ShellWine, DefaultShellStartsProductBesideIt)
     EXPECT_EQ(Received(), "\"" + Work("PRODUCT.EXE") + "\" default");
 }
 
+/* ---- what a run loads ------------------------------------------------------ */
+
+/* The file name, in upper case and without its folder, of a DLL the debugger
+ * was told of: the name the system points at (lpImageName, a pointer in the
+ * debuggee to the name), else the name of the file handle. */
+std::string DebugDllName(HANDLE process, const LOAD_DLL_DEBUG_INFO &info)
+{
+    std::wstring name;
+    void *pointer = NULL;
+    SIZE_T got = 0;
+    if (info.lpImageName != NULL &&
+        ReadProcessMemory(process, info.lpImageName, &pointer, sizeof pointer, &got) &&
+        pointer != NULL) {
+        wchar_t buffer[MAX_PATH] = L"";
+        char narrow[MAX_PATH] = "";
+        if (info.fUnicode && ReadProcessMemory(process, pointer, buffer, sizeof buffer - 2, &got))
+            name = buffer;
+        else if (!info.fUnicode && ReadProcessMemory(process, pointer, narrow, sizeof narrow - 1, &got))
+            name = RigWide(narrow);
+    }
+    if (name.empty() && info.hFile != NULL) {
+        wchar_t buffer[MAX_PATH * 2] = L"";
+        if (GetFinalPathNameByHandleW(info.hFile, buffer, MAX_PATH * 2, 0) != 0)
+            name = buffer;
+    }
+    size_t slash = name.find_last_of(L"\\/");
+    std::string base = RigUtf8(slash == std::wstring::npos ? name : name.substr(slash + 1));
+    for (char &c : base)
+        c = (char)toupper((unsigned char)c);
+    return base;
+}
+
+/* Runs a command line under the debugger to its end and returns the names
+ * of the DLLs its process loaded (DebugDllName); boxes it shows meanwhile
+ * are dismissed. Only the process itself is followed, not what it starts. */
+std::vector<std::string> LoadedDlls(const std::string &commandLine, DWORD *exitCode)
+{
+    std::vector<std::string> names;
+    std::wstring line = RigWide(commandLine);
+    STARTUPINFOW startup;
+    PROCESS_INFORMATION info;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(NULL, &line[0], NULL, NULL, FALSE, DEBUG_ONLY_THIS_PROCESS, NULL, NULL,
+                        &startup, &info)) {
+        ADD_FAILURE() << "cannot start under the debugger: " << commandLine;
+        return names;
+    }
+    RigProcess process = {info.hProcess, info.dwProcessId};
+    DWORD deadline = GetTickCount() + EXIT_TIMEOUT_MS;
+    bool running = true;
+    while (running && (LONG)(deadline - GetTickCount()) > 0) {
+        DEBUG_EVENT event;
+        if (!WaitForDebugEvent(&event, 100)) {
+            RigMessageBox box;
+            if (RigFindMessageBox(&process, 0, &box))
+                RigDismissMessageBox(&box);
+            continue;
+        }
+        DWORD status = DBG_CONTINUE;
+        switch (event.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+            if (event.u.CreateProcessInfo.hFile != NULL)
+                CloseHandle(event.u.CreateProcessInfo.hFile);
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            names.push_back(DebugDllName(info.hProcess, event.u.LoadDll));
+            if (event.u.LoadDll.hFile != NULL)
+                CloseHandle(event.u.LoadDll.hFile);
+            break;
+        case EXCEPTION_DEBUG_EVENT:
+            /* The system's first breakpoint is ours; anything else is the
+             * process's own to handle. */
+            if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            break;
+        case EXIT_PROCESS_DEBUG_EVENT:
+            *exitCode = event.u.ExitProcess.dwExitCode;
+            running = false;
+            break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+    }
+    if (running) {
+        ADD_FAILURE() << "did not end under the debugger: " << commandLine;
+        TerminateProcess(info.hProcess, 1);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return names;
+}
+
+bool Holds(const std::vector<std::string> &names, const char *name)
+{
+    for (const std::string &n : names)
+        if (n == name)
+            return true;
+    return false;
+}
+
+/* USER32 and GDI32 (and with them the display) cost more to load under Wine
+ * than all the rest of the shell's start: a run that shows no window loads
+ * neither. One that shows a box loads both, and that box still has the look
+ * (LookFrameOnShellBoxesUnderNT351). */
+TEST_F(ShellWine, RunWithoutBoxLoadsNoWindowLibraries)
+{
+    DWORD code = 99;
+    std::string quiet = Packaged("--program $SHELLDIR\\PRODUCT.EXE");
+    std::vector<std::string> dlls = LoadedDlls("\"" + quiet + "\" quiet", &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(Received(), "\"" + Work("PRODUCT.EXE") + "\" quiet");
+    EXPECT_TRUE(Holds(dlls, "KERNEL32.DLL")) << "the debugger saw no load at all";
+    EXPECT_FALSE(Holds(dlls, "USER32.DLL"));
+    EXPECT_FALSE(Holds(dlls, "GDI32.DLL"));
+
+    /* A shell that shows message 2. */
+    std::string boxed = Packaged("--program $SHELLDIR\\PRODUCT.EXE --config-required");
+    dlls = LoadedDlls("\"" + boxed + "\"", &code);
+    EXPECT_EQ(code, 1u);
+    EXPECT_TRUE(Holds(dlls, "USER32.DLL"));
+    EXPECT_TRUE(Holds(dlls, "GDI32.DLL"));
+}
+
 /* ---- the three-dimensional look on the shell's boxes ------------------- */
 
 /* Under NT 3.51 (a Windows that draws no 3-D frames) the look paints the
- * dialog frame of the shell's later boxes: one line of button shadow, then
- * one of highlight, at the top. The invalid-record box comes before the look
- * is hooked and keeps the system's frame. The captures are kept (as BMP in the
- * work folder) for the README's pictures. */
-TEST_F(ShellWine, LookFrameOnMessage2OnlyUnderNT351)
+ * dialog frame of the shell's later boxes, message 2 and the failed start:
+ * one line of button shadow, then one of highlight, at the top. The look is
+ * opened only as the first of them comes, and it must be whole then. The
+ * invalid-record box comes before the look is wanted and keeps the system's
+ * frame. The captures are kept (as BMP in the work folder) for the README's
+ * pictures. */
+TEST_F(ShellWine, LookFrameOnShellBoxesUnderNT351)
 {
     const struct {
         const char *name;
@@ -471,14 +598,15 @@ TEST_F(ShellWine, LookFrameOnMessage2OnlyUnderNT351)
         bool damageRecord;
         bool look;
     } cases[] = {
-        {"look_msg2.exe", "--config-required", false, true},
-        {"look_invalid.exe", "", true, false},
+        {"look_msg2.exe", "--program $SHELLDIR\\PRODUCT.EXE --config-required", false, true},
+        {"look_nostart.exe", "--program $SHELLDIR\\NOSUCH.EXE", false, true},
+        {"look_invalid.exe", "--program $SHELLDIR\\PRODUCT.EXE", true, false},
     };
     DWORD shadow = RigRgb(GetSysColor(COLOR_BTNSHADOW));
     DWORD hilite = RigRgb(GetSysColor(COLOR_BTNHIGHLIGHT));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        std::string shell = Package(c.name, std::string("--program $SHELLDIR\\PRODUCT.EXE ") + c.flags);
+        std::string shell = Package(c.name, c.flags);
         if (c.damageRecord) {
             RecordCase damage = {c.name, -1, 3656, 1, -1, false, false};
             RewriteRecord(shell, damage);
