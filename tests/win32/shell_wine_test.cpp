@@ -965,18 +965,23 @@ struct WindowSearch {
     HWND found;
 };
 
+/* The shell's own window: the system gives a thread that makes a window
+ * hidden windows of its own as well (the input method's "IME"), and which
+ * of them comes first in the enumeration is a matter of timing. */
 BOOL CALLBACK FindTopLevelOf(HWND window, LPARAM param)
 {
     WindowSearch *search = (WindowSearch *)param;
     DWORD pid = 0;
+    char className[64] = "";
     GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid)
+    GetClassNameA(window, className, sizeof className);
+    if (pid != search->pid || strcmp(className, "OrmstedShellSession") != 0)
         return TRUE;
     search->found = window;
     return FALSE;
 }
 
-/* Polls (up to 20 s) for a top-level window of the process, hidden or not. */
+/* Polls (up to 20 s) for the shell's top-level window, hidden or not. */
 HWND WaitForWindowOf(DWORD pid)
 {
     WindowSearch search = {pid, NULL};
