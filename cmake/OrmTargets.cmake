@@ -10,15 +10,21 @@ else()
 endif()
 
 # orm_shell_code(target): code that goes into ORMGEN32.EXE, which is built
-# small: no exceptions, RTTI or unwind tables, and every function and datum in
-# a section of its own. On PE the linker keeps every function that an
+# small: no exceptions, RTTI or unwind tables, and every function in a
+# section of its own. On PE the linker keeps every function that an
 # unwind-table entry names, so only without those tables can --gc-sections
 # drop what the shell never calls. The libraries that products and tools link
-# keep the usual options; the shell links copies built with these. Data stay
-# in one section per source: with a section of its own, MinGW places even a
-# zero-initialised variable in .data, which then takes room in the file.
+# keep the usual options; the shell links copies built with these.
+#  - Data stay in one section per source: with a section of its own, MinGW
+#    places even a zero-initialised variable in .data, which then takes room
+#    in the file.
+#  - Arguments are pushed and no frame pointer is kept (MinGW's defaults
+#    store arguments into a frame reserved in advance: a sixth more code).
+#    Pushing needs the stack probe off, so no function may have a frame that
+#    could step over the stack's guard page: a frame above 3 KiB is an error.
 set(ORM_SHELL_CFLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-  -ffunction-sections -fno-data-sections)
+  -ffunction-sections -fno-data-sections -fomit-frame-pointer
+  -mno-accumulate-outgoing-args -mno-stack-arg-probe -Werror=frame-larger-than=3072)
 function(orm_shell_code target)
   target_compile_options(${target} PRIVATE ${ORM_SHELL_CFLAGS})
 endfunction()

@@ -59,7 +59,7 @@ DWORD GetOsKind(void)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandTail,
                    int showCommand)
 {
-    ProductSettings settings;
+    static ProductSettings settings;    /* 3676 bytes: kept off the stack */
     LaunchRequest request;
     LaunchOutcome outcome;
     ShellSelf self;
