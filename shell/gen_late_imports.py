@@ -17,6 +17,9 @@ def read_list(path):
         if not line:
             continue
         if line.upper().endswith('.DLL'):
+            # The shell uses the Win32 kernel, user and GDI services only.
+            if line.upper() not in ('KERNEL32.DLL', 'USER32.DLL', 'GDI32.DLL'):
+                sys.exit('%s:%d: not a DLL the shell may use: %s' % (path, number, line))
             dlls.append((line, []))
         elif not dlls or not line.replace('@', '').replace('_', '').isalnum():
             sys.exit('%s:%d: not a DLL or a function: %s' % (path, number, line))
