@@ -7,8 +7,6 @@
  */
 #include "ormpack.h"
 
-#include "platform.h"
-
 #include <errno.h>
 #include <stdarg.h>
 #include <stdlib.h>

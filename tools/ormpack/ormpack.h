@@ -18,8 +18,6 @@
 
 #include "platform.h"
 
-#include "platform.h"
-
 #define OP_EXIT_OK     0
 #define OP_EXIT_FAILED 1
 #define OP_EXIT_USAGE  2
