@@ -756,8 +756,11 @@ TEST_F(OrmpackTest, ContainerPlantedInASignedShellIsIgnored)
 
 namespace {
 
-/* A shell cut short after its record: Windows refuses to start it (error
- * 193), so build refuses it and inspect reports it (exit code 1). */
+/* A shell cut short: Windows refuses to start it (error 193), so build
+ * refuses it and inspect reports it (exit code 1), wherever the cut lies:
+ * inside the headers or the section table, before the record, inside it,
+ * or after it. A cut at or before the record is reported as a cut, not as
+ * a file without a record. */
 TEST_F(OrmpackTest, ShellCutShortIsRefused)
 {
     Bytes whole = synth::MakePeWithTail();
@@ -770,31 +773,54 @@ TEST_F(OrmpackTest, ShellCutShortIsRefused)
     EXPECT_NE(r.out.find("\"complete\": true, \"cut\": null"), std::string::npos) << r.out;
     unlink(out.c_str());
 
+    struct Cut {
+        uint32_t at;
+        std::string part;   /* what reaches past the end */
+        bool recordKept;    /* the whole record lies before the cut */
+    };
+    const std::string ormset = "section .ormset ends at file offset " + std::to_string(synth::kFileSize);
+    std::vector<Cut> cuts = {
+        {synth::kSectionTable + 40, "the headers end at file offset 512", false},   /* inside the section table */
+        {0x1F8, "the headers end at file offset 512", false},
+        {0x300, "section .text ends at file offset 1024", false},
+        {synth::kRecordOffset, ormset, false},
+        {synth::kRecordOffset + 0x10, ormset, false},
+        {synth::kRecordOffset + PS_RECORD_SIZE - 1, ormset, false},
+        {synth::kRecordOffset + PS_RECORD_SIZE, ormset, true},
+        {synth::kFileSize - 1, ormset, true},
+    };
+    for (uint32_t size = synth::kFileSize; size < synth::kTailSectionEnd; size += 0x200)
+        for (uint32_t at : {size, size + 0xFF})
+            cuts.push_back({at, "section .rsrc ends at file offset " + std::to_string(synth::kTailSectionEnd), true});
+
     std::string cut = Path("cut.exe");
     std::vector<std::string> before;
-    for (uint32_t size = synth::kFileSize; size < synth::kTailSectionEnd; size += 0x200) {
-        for (uint32_t at : {size, size + 0xFF}) {
-            ASSERT_TRUE(synth::WriteFile(cut, Bytes(whole.begin(), whole.begin() + at)));
-            if (before.empty())
-                before = List();
-            std::string why = "is cut short: section .rsrc ends at file offset " +
-                              std::to_string(synth::kTailSectionEnd) + ", past the end of the file (" +
-                              std::to_string(at) + " bytes); Windows would refuse to start it";
-            r = Pack({"build", cut, "-o", out, "--program", "P.EXE"});
-            EXPECT_EQ(r.exitCode, 1) << at;
-            EXPECT_NE(r.err.find("'" + cut + "' " + why), std::string::npos) << at << ": " << r.err;
-            EXPECT_EQ(List(), before) << at << ": nothing written";
+    for (const Cut &c : cuts) {
+        ASSERT_TRUE(synth::WriteFile(cut, Bytes(whole.begin(), whole.begin() + c.at)));
+        if (before.empty())
+            before = List();
+        std::string why = "is cut short: " + c.part + ", past the end of the file (" + std::to_string(c.at) +
+                          " bytes); Windows would refuse to start it";
+        r = Pack({"build", cut, "-o", out, "--program", "P.EXE"});
+        EXPECT_EQ(r.exitCode, 1) << c.at;
+        EXPECT_NE(r.err.find("'" + cut + "' " + why), std::string::npos) << c.at << ": " << r.err;
+        EXPECT_EQ(List(), before) << c.at << ": nothing written";
 
-            r = Pack({"inspect", cut});
-            EXPECT_EQ(r.exitCode, 1) << at;
-            EXPECT_NE(r.out.find("settings record:  valid"), std::string::npos) << r.out;
-            EXPECT_NE(r.out.find("image:            CUT SHORT, Windows will not start it: section .rsrc"),
-                      std::string::npos) << r.out;
-            EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
-            r = Pack({"inspect", cut, "--json"});
-            EXPECT_EQ(r.exitCode, 1) << at;
-            EXPECT_NE(r.out.find("\"complete\": false, \"cut\": \"section .rsrc ends at"), std::string::npos) << r.out;
-        }
+        r = Pack({"inspect", cut});
+        EXPECT_EQ(r.exitCode, 1) << c.at;
+        EXPECT_NE(r.out.find(c.recordKept ? "settings record:  valid, at file offset 1024"
+                                          : "settings record:  MISSING, the file ends before it"),
+                  std::string::npos) << c.at << ": " << r.out;
+        EXPECT_NE(r.out.find("image:            CUT SHORT, Windows will not start it: " + c.part),
+                  std::string::npos) << c.at << ": " << r.out;
+        EXPECT_NE(r.err.find(why), std::string::npos) << c.at << ": " << r.err;
+        r = Pack({"inspect", cut, "--json"});
+        EXPECT_EQ(r.exitCode, 1) << c.at;
+        EXPECT_NE(r.out.find(c.recordKept ? "\"valid\": true, \"recordOffset\": 1024"
+                                          : "\"valid\": false, \"recordOffset\": null"),
+                  std::string::npos) << c.at << ": " << r.out;
+        EXPECT_NE(r.out.find("\"complete\": false, \"cut\": \"" + c.part + ", past the end"), std::string::npos)
+            << c.at << ": " << r.out;
     }
 }
 

@@ -333,6 +333,10 @@ int OpBuild(int argc, char **argv)
         return OpFail("output '%s' is the input; write the packaged shell to a new file", output);
     if (!OpOpenShell(input, bytes, &shell))
         return OP_EXIT_FAILED;
+    /* A file cut short first: its record may be missing because of the cut. */
+    if (shell.extent.part != PE_EXTENT_OK)
+        return OpFail("'%s' is cut short: %s; Windows would refuse to start it", input,
+                      OpDescribeCut(&shell).c_str());
     /* Packaging rewrites the record, but only where a shell keeps one. */
     if (!shell.hasMagic)
         return OpFail("no settings record found in '%s' (its %s section holds none)", input,
@@ -340,9 +344,6 @@ int OpBuild(int argc, char **argv)
     if (shell.isSigned)
         return OpFail("'%s' is signed; package the unsigned shell first, then sign the result",
                       input);
-    if (shell.extent.part != PE_EXTENT_OK)
-        return OpFail("'%s' is cut short: %s; Windows would refuse to start it", input,
-                      OpDescribeCut(&shell).c_str());
 
     if (PsBuild(&record, &fields) != 0)
         return OpFail("program path does not fit in the record");
