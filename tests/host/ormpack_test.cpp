@@ -6,7 +6,8 @@
  * the files it writes read back with the shell's own reader. Then untrusted
  * files and vendors' mistakes: a container planted in a really signed
  * shell, shells cut short, the remains of damaged containers, crafted text
- * for the terminal, outputs that are no regular files, failed writes.
+ * for the terminal, outputs that are no regular files, failed writes,
+ * outputs replaced with their mode, owner and symbolic links kept.
  */
 #include <gtest/gtest.h>
 
@@ -642,6 +643,92 @@ TEST_F(OrmpackTest, IniWriteReplacesItsOutputWholeOrNotAtAll)
     r = Pack({"ini", messy, "--write", messy});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadText(messy), "[A]\nk= \"v\"  ;  c\n");
+}
+
+mode_t ModeOf(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : (mode_t)-1;
+}
+
+bool IsSymlink(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+/* Replacing an output changes its content only: a file keeps its mode
+ * (as root, its owner and group too), a symbolic link stays a link and
+ * the file it leads to gets the new content. A new file gets the mode that
+ * the umask leaves, executable for a program. */
+TEST_F(OrmpackTest, ReplacedOutputKeepsItsModeOwnerAndLink)
+{
+    std::string ini = WriteText("product.ini", "[A]\r\n  k =  v\r\n");
+    ASSERT_EQ(chmod(ini.c_str(), 0600), 0);
+    ToolRun r = Pack({"ini", ini, "--write", ini});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(ini), "[A]\nk= \"v\"\n");
+    EXPECT_EQ(ModeOf(ini), 0600u) << "ini --write onto itself";
+
+    std::string exe = WriteText("product.exe", "old");
+    ASSERT_EQ(chmod(exe.c_str(), 0700), 0);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(exe.c_str(), 4321, 8765), 0);
+    }
+    r = Pack({"build", shell_, "-o", exe, "--program", "P.EXE"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ProductSettings rec;
+    EXPECT_TRUE(ValidRecord(synth::ReadFile(exe), &rec)) << "replaced";
+    EXPECT_EQ(ModeOf(exe), 0700u) << "build -o onto an existing file";
+    if (root) {
+        struct stat st;
+        ASSERT_EQ(stat(exe.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 8765u);
+    }
+
+    /* New files, under a umask other than the usual 022. */
+    r = Pack({"build", shell_, "-o", Path("new.exe"), "--program", "P.EXE"}, "umask 027; ");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ModeOf(Path("new.exe")), 0750u);
+    r = Pack({"ini", ini, "--write", Path("new.ini")}, "umask 027; ");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ModeOf(Path("new.ini")), 0640u);
+
+    /* Links, one of them relative and through a folder: the link stays,
+     * its target (which keeps its mode) gets the text. */
+    ASSERT_EQ(mkdir(Path("real").c_str(), 0700), 0);
+    std::string target = WriteText("real/target.ini", "[Old]\n"), link = Path("link.ini");
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real/target.ini", link.c_str()), 0);
+    r = Pack({"ini", ini, "--write", link});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(IsSymlink(link)) << "the link is still a link";
+    EXPECT_EQ(ReadText(target), "[A]\nk= \"v\"\n");
+    EXPECT_EQ(ModeOf(target), 0640u);
+    std::string exeLink = Path("link.exe");
+    ASSERT_EQ(symlink(exe.c_str(), exeLink.c_str()), 0);
+    r = Pack({"build", shell_, "-o", exeLink, "--program", "Q.EXE"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(IsSymlink(exeLink));
+    ASSERT_TRUE(ValidRecord(synth::ReadFile(exe), &rec));
+    EXPECT_STREQ((const char *)rec.bytes + PS_OFF_PROGRAM_PATH, "Q.EXE");
+    EXPECT_EQ(ModeOf(exe), 0700u);
+
+    /* A link that leads to no file is refused and left as it is. */
+    std::string dangling = Path("dangling.ini");
+    ASSERT_EQ(symlink("missing/nothing.ini", dangling.c_str()), 0);
+    std::vector<std::string> before = List();
+    r = Pack({"ini", ini, "--write", dangling});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("'" + dangling + "' is a symbolic link that leads to no file"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(IsSymlink(dangling));
+    EXPECT_EQ(List(), before);
+
+    unlink(target.c_str());
+    rmdir(Path("real").c_str());
 }
 
 /* An output that exists and is not a regular file is refused and left as

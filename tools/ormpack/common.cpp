@@ -165,12 +165,16 @@ int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
     return 1;
 }
 
-/* Refuses an output that exists and is not a regular file: the rename
- * would replace a FIFO or a device node (as root, /dev/null) by a regular
- * file. Returns 1, or 0 after printing the error. */
-static int CheckOutput(const char *path)
+/* The file to replace for an output (a symbolic link's target, so that the
+ * link survives), refusing one that exists and is not a regular file: the
+ * rename would replace a FIFO or a device node (as root, /dev/null) by a
+ * regular file. Returns 1, or 0 after printing the error. */
+static int CheckOutput(const char *path, std::string *target)
 {
-    const char *what = OpNotRegularFile(path);
+    if (!OpResolveOutput(path, target))
+        return OpFail("'%s' is a symbolic link that leads to no file (%s); name the file to write",
+                      path, strerror(errno)), 0;
+    const char *what = OpNotRegularFile(target->c_str());
     if (what)
         return OpFail("'%s' is %s, not a regular file; ormpack writes only regular files", path,
                       what), 0;
@@ -189,12 +193,12 @@ static int CommitTemp(const std::string &tempName, const char *path)
 
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program)
 {
-    std::string tempName;
+    std::string target, tempName;
     int fd, error;
 
-    if (!CheckOutput(path))
+    if (!CheckOutput(path, &target))
         return 0;
-    fd = OpTempCreate(path, program, &tempName);
+    fd = OpTempCreate(target.c_str(), program, &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
     error = OpTempWrite(fd, bytes, size);
@@ -205,17 +209,17 @@ int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int p
         remove(tempName.c_str());
         return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
     }
-    return CommitTemp(tempName, path);
+    return CommitTemp(tempName, target.c_str());
 }
 
 int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context)
 {
-    std::string tempName;
+    std::string target, tempName;
     int fd;
 
-    if (!CheckOutput(path))
+    if (!CheckOutput(path, &target))
         return 0;
-    fd = OpTempCreate(path, program, &tempName);
+    fd = OpTempCreate(target.c_str(), program, &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
     OpTempClose(fd);
@@ -223,5 +227,5 @@ int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *conte
         remove(tempName.c_str());
         return 0;
     }
-    return CommitTemp(tempName, path);
+    return CommitTemp(tempName, target.c_str());
 }

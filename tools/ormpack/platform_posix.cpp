@@ -1,6 +1,8 @@
 /*
- * ormpack on POSIX: temporary files by mkstemp, fsync before the rename,
- * stat to tell regular files from FIFOs, devices and folders.
+ * ormpack on POSIX: outputs behind symbolic links resolved by realpath,
+ * temporary files by mkstemp with the mode and owner of the file they
+ * replace, fsync before the rename, stat to tell regular files from FIFOs,
+ * devices and folders.
  */
 #include "platform.h"
 
@@ -14,6 +16,41 @@
 
 #include <vector>
 
+int OpResolveOutput(const char *path, std::string *target)
+{
+    struct stat st;
+
+    if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) {
+        target->assign(path);
+        return 1;
+    }
+    char *resolved = realpath(path, NULL);
+    if (!resolved)
+        return 0;
+    target->assign(resolved);
+    free(resolved);
+    return 1;
+}
+
+/* The mode and owner the file replacing `path` gets: those of the file
+ * there, so that replacing it changes its content only; for a new file
+ * what open() would give it. */
+static int TakeOverMode(int fd, const char *path, int program)
+{
+    struct stat st;
+
+    if (stat(path, &st) != 0) {
+        mode_t mask = umask(0);
+        umask(mask);
+        return fchmod(fd, (program ? 0777 : 0666) & ~mask);
+    }
+    /* Only root may give a file away; chown comes first, as it clears the
+     * set-user-ID and set-group-ID bits that fchmod then restores. */
+    if (geteuid() == 0 && fchown(fd, st.st_uid, st.st_gid) != 0)
+        return -1;
+    return fchmod(fd, st.st_mode & 07777);
+}
+
 int OpTempCreate(const char *path, int program, std::string *tempName)
 {
     std::string pattern = std::string(path) + ".ormpack-tmp-XXXXXX";
@@ -22,7 +59,13 @@ int OpTempCreate(const char *path, int program, std::string *tempName)
     int fd = mkstemp(name.data());
     if (fd < 0)
         return -1;
-    fchmod(fd, program ? 0755 : 0644);
+    if (TakeOverMode(fd, path, program) != 0) {
+        int error = errno;
+        close(fd);
+        unlink(name.data());
+        errno = error;
+        return -1;
+    }
     tempName->assign(name.data());
     return fd;
 }

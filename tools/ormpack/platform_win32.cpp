@@ -1,8 +1,8 @@
 /*
  * ormpack on Windows: temporary files created exclusively by the C
- * runtime, MoveFileEx over the target, file indexes to compare paths,
- * GetFileType to tell disk files from devices, and standard output switched
- * to binary mode while exact bytes are written.
+ * runtime, ReplaceFile (or MoveFileEx) over the target, file indexes to
+ * compare paths, GetFileType to tell disk files from devices, and standard
+ * output switched to binary mode while exact bytes are written.
  */
 #include "platform.h"
 
@@ -55,10 +55,27 @@ int OpTempClose(int fd)
     return error;
 }
 
+int OpResolveOutput(const char *path, std::string *target)
+{
+    target->assign(path);
+    return 1;
+}
+
+typedef BOOL(WINAPI *ReplaceFileFn)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+
 int OpReplaceFile(const char *tempName, const char *path, std::string *why)
 {
     char text[64];
 
+    /* ReplaceFileA keeps the replaced file's attributes and access control
+     * list, which a rename would swap for the temporary file's. Windows
+     * 2000 and later have it; before, and where it fails (another volume,
+     * a file system without the support), the rename. */
+    ReplaceFileFn replaceFile =
+        (ReplaceFileFn)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReplaceFileA");
+    if (replaceFile && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES &&
+        replaceFile(path, tempName, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
+        return 1;
     if (MoveFileExA(tempName, path, MOVEFILE_REPLACE_EXISTING))
         return 1;
     snprintf(text, sizeof text, "Windows error %lu", (unsigned long)GetLastError());
