@@ -688,6 +688,20 @@ TEST_F(OrmpackTest, ReplacedOutputKeepsItsModeOwnerAndLink)
         EXPECT_EQ(st.st_gid, 8765u);
     }
 
+    /* A read-only file normalised in place by its owner, who is not root:
+     * the temporary file takes the mode only once it is written. */
+    if (root && system("command -v setpriv >/dev/null") == 0) {
+        std::string readOnly = WriteText("read-only.ini", "[R]\n  k =  1\n");
+        ASSERT_EQ(chown(readOnly.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+        ASSERT_EQ(chmod(dir_.c_str(), 0777), 0);
+        r = Pack({"ini", readOnly, "--write", readOnly}, "setpriv --reuid=65534 --regid=65534 --clear-groups ");
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(ReadText(readOnly), "[R]\nk= \"1\"\n");
+        EXPECT_EQ(ModeOf(readOnly), 0444u);
+        ASSERT_EQ(chmod(dir_.c_str(), 0700), 0);
+    }
+
     /* New files, under a umask other than the usual 022. */
     r = Pack({"build", shell_, "-o", Path("new.exe"), "--program", "P.EXE"}, "umask 027; ");
     ASSERT_EQ(r.exitCode, 0) << r.err;

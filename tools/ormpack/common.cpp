@@ -181,14 +181,26 @@ static int CheckOutput(const char *path, std::string *target)
     return 1;
 }
 
-/* Renames a finished temporary file over `path`; removes it on failure. */
-static int CommitTemp(const std::string &tempName, const char *path)
+/* Gives the filled temporary file the mode of the file it replaces,
+ * flushes and closes it, and renames it over `target`; removes it on
+ * failure. The mode comes last, so that a read-only mode does not keep
+ * the writer out. Returns 1, or 0 after printing the error. */
+static int FinishTemp(int fd, const std::string &tempName, const char *target, int program)
 {
     std::string why;
-    if (OpReplaceFile(tempName.c_str(), path, &why))
+    int error = OpTempTakeMode(fd, target, program);
+    int closeError = OpTempClose(fd);
+
+    if (!error)
+        error = closeError;
+    if (error) {
+        remove(tempName.c_str());
+        return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
+    }
+    if (OpReplaceFile(tempName.c_str(), target, &why))
         return 1;
     remove(tempName.c_str());
-    return OpFail("cannot replace '%s': %s", path, why.c_str()), 0;
+    return OpFail("cannot replace '%s': %s", target, why.c_str()), 0;
 }
 
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program)
@@ -198,18 +210,16 @@ int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int p
 
     if (!CheckOutput(path, &target))
         return 0;
-    fd = OpTempCreate(target.c_str(), program, &tempName);
+    fd = OpTempCreate(target.c_str(), &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
     error = OpTempWrite(fd, bytes, size);
-    int closeError = OpTempClose(fd);
-    if (!error)
-        error = closeError;
     if (error) {
+        OpTempClose(fd);
         remove(tempName.c_str());
         return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
     }
-    return CommitTemp(tempName, target.c_str());
+    return FinishTemp(fd, tempName, target.c_str(), program);
 }
 
 int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context)
@@ -219,13 +229,15 @@ int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *conte
 
     if (!CheckOutput(path, &target))
         return 0;
-    fd = OpTempCreate(target.c_str(), program, &tempName);
+    fd = OpTempCreate(target.c_str(), &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
-    OpTempClose(fd);
+    /* The descriptor stays open while `fill` writes the file by its name:
+     * the mode and the flush then reach the very file that was created. */
     if (!fill(tempName.c_str(), context)) {
+        OpTempClose(fd);
         remove(tempName.c_str());
         return 0;
     }
-    return CommitTemp(tempName, target.c_str());
+    return FinishTemp(fd, tempName, target.c_str(), program);
 }

@@ -20,12 +20,18 @@
 int OpResolveOutput(const char *path, std::string *target /* OUT */);
 
 /* Creates a new, empty file beside `path` (its name is path plus
- * ".ormpack-tmp-" and six characters), open for writing, that will replace
- * `path`. On POSIX it takes the mode of the file at `path` when there is
- * one (as root, its owner and group too), else (program ? 0777 : 0666)
- * less the umask, as a file the program created itself. Returns a
- * descriptor and sets `tempName`, or returns -1 with errno set. */
-int OpTempCreate(const char *path, int program, std::string *tempName /* OUT */);
+ * ".ormpack-tmp-" and six characters), open for writing and, on POSIX,
+ * private to its owner until OpTempTakeMode. Returns a descriptor and sets
+ * `tempName`, or returns -1 with errno set. */
+int OpTempCreate(const char *path, std::string *tempName /* OUT */);
+
+/* Gives the temporary file (its descriptor) what the file it replaces has:
+ * on POSIX the mode of the file at `path` when there is one (as root, its
+ * owner and group too), else (program ? 0777 : 0666) less the umask, as
+ * for a file the program created itself. On Windows nothing: ReplaceFile
+ * keeps the replaced file's attributes and access control list. Returns 0
+ * or an errno value. */
+int OpTempTakeMode(int fd, const char *path, int program);
 
 /* Writes all `size` bytes to the descriptor. Returns 0 or an errno value. */
 int OpTempWrite(int fd, const uint8_t *bytes, size_t size);

@@ -32,42 +32,32 @@ int OpResolveOutput(const char *path, std::string *target)
     return 1;
 }
 
-/* The mode and owner the file replacing `path` gets: those of the file
- * there, so that replacing it changes its content only; for a new file
- * what open() would give it. */
-static int TakeOverMode(int fd, const char *path, int program)
+int OpTempCreate(const char *path, std::string *tempName)
+{
+    std::string pattern = std::string(path) + ".ormpack-tmp-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());   /* mode 0600 */
+    if (fd < 0)
+        return -1;
+    tempName->assign(name.data());
+    return fd;
+}
+
+int OpTempTakeMode(int fd, const char *path, int program)
 {
     struct stat st;
 
     if (stat(path, &st) != 0) {
         mode_t mask = umask(0);
         umask(mask);
-        return fchmod(fd, (program ? 0777 : 0666) & ~mask);
+        return fchmod(fd, (program ? 0777 : 0666) & ~mask) == 0 ? 0 : errno;
     }
     /* Only root may give a file away; chown comes first, as it clears the
      * set-user-ID and set-group-ID bits that fchmod then restores. */
     if (geteuid() == 0 && fchown(fd, st.st_uid, st.st_gid) != 0)
-        return -1;
-    return fchmod(fd, st.st_mode & 07777);
-}
-
-int OpTempCreate(const char *path, int program, std::string *tempName)
-{
-    std::string pattern = std::string(path) + ".ormpack-tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back(0);
-    int fd = mkstemp(name.data());
-    if (fd < 0)
-        return -1;
-    if (TakeOverMode(fd, path, program) != 0) {
-        int error = errno;
-        close(fd);
-        unlink(name.data());
-        errno = error;
-        return -1;
-    }
-    tempName->assign(name.data());
-    return fd;
+        return errno;
+    return fchmod(fd, st.st_mode & 07777) == 0 ? 0 : errno;
 }
 
 int OpTempWrite(int fd, const uint8_t *bytes, size_t size)

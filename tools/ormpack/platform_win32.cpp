@@ -14,12 +14,11 @@
 #include <string.h>
 #include <windows.h>
 
-int OpTempCreate(const char *path, int program, std::string *tempName)
+int OpTempCreate(const char *path, std::string *tempName)
 {
     static unsigned counter;
     char suffix[32];
 
-    (void)program;   /* Windows knows programs by their name, not a mode */
     /* No mkstemp: the name comes from the process id and a counter, and
      * _O_EXCL refuses names that exist. */
     for (int attempt = 0; attempt < 100; attempt++) {
@@ -31,6 +30,17 @@ int OpTempCreate(const char *path, int program, std::string *tempName)
             return fd;
     }
     return -1;
+}
+
+int OpTempTakeMode(int fd, const char *path, int program)
+{
+    /* ReplaceFile keeps the replaced file's attributes and access control
+     * list; a new file gets the folder's. Windows knows programs by their
+     * name, not a mode. */
+    (void)fd;
+    (void)path;
+    (void)program;
+    return 0;
 }
 
 int OpTempWrite(int fd, const uint8_t *bytes, size_t size)
