@@ -7,7 +7,8 @@
  * files and vendors' mistakes: a container planted in a really signed
  * shell, shells cut short, the remains of damaged containers, crafted text
  * for the terminal, outputs that are no regular files, failed writes,
- * outputs replaced with their mode, owner and symbolic links kept.
+ * outputs replaced with their mode, owner and symbolic links kept, and the
+ * container read from the bytes read as the input (a pipe).
  */
 #include <gtest/gtest.h>
 
@@ -1009,6 +1010,35 @@ TEST_F(OrmpackTest, RemainsOfAContainerDamagedAtItsTail)
 }  // namespace
 
 namespace {
+
+/* The container is read from the very bytes read as the input, not from
+ * the file opened a second time, which may be another version of it by
+ * then. A pipe is the plainest case: opened again, it gives nothing. */
+TEST_F(OrmpackTest, ContainerIsReadFromTheBytesReadAsTheInput)
+{
+    std::string ini = WriteText("product.ini", kConfig), packaged = Path("packaged.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", packaged, "--program", "P.EXE", "--config", ini}).exitCode, 0);
+    std::string pipe = "cat '" + packaged + "' | ";
+
+    ToolRun r = Pack({"inspect", "/dev/stdin", "--json"}, pipe);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"config\": {\"present\": true, \"intact\": true, \"status\": \"ok\", \"location\""),
+              std::string::npos) << r.out;
+    r = Pack({"inspect", "/dev/stdin"}, pipe);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("configuration:    present\n  name:           \"product.ini\""), std::string::npos)
+        << r.out;
+
+    r = Pack({"extract", "/dev/stdin", "-o", Path("x.ini")}, pipe);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(Path("x.ini")), kConfig);
+
+    /* Kept as it is, without a warning that it is damaged. */
+    r = Pack({"build", "/dev/stdin", "-o", Path("again.exe"), "--program", "$SHELLDIR\\Q.EXE"}, pipe);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(synth::ReadFile(Path("again.exe")).size(), synth::ReadFile(packaged).size());
+}
 
 /* A relative program path is packaged, with a warning that the shell would
  * start whatever file of that name lies in the current folder. */

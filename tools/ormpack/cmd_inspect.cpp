@@ -111,14 +111,12 @@ typedef struct ConfigReport {
     uint32_t remainsEnd;
 } ConfigReport;
 
-static int ReadConfig(const char *path, const std::vector<uint8_t> &bytes, const OpShellFile *shell,
-                      ConfigReport *report)
+static void ReadConfig(const std::vector<uint8_t> &bytes, const OpShellFile *shell,
+                       ConfigReport *report)
 {
     const OpContainer *c = &report->container;
     uint32_t start;
 
-    if (!OpReadContainer(path, &report->container))
-        return 0;
     /* A container ormpack put after the image that the reader, starting
      * from the end, does not find (or finds later on, stacked behind). */
     report->remains = OpFindContainerStart(bytes, shell->imageEnd, &start) &&
@@ -133,7 +131,6 @@ static int ReadConfig(const char *path, const std::vector<uint8_t> &bytes, const
         report->malformedLine = OpFirstMalformedLine(report->container.body.data(),
                                                      (uint32_t)report->container.body.size(),
                                                      &report->parserResult);
-    return 1;
 }
 
 /* A container inside a signed file's certificate table: placed there after
@@ -329,11 +326,10 @@ int OpInspect(int argc, char **argv)
                          &positionalCount);
     if (result != OP_EXIT_OK)
         return result;
-    if (!OpReadFile(path, &bytes) || !OpOpenShell(path, bytes, &shell))
+    if (!OpReadInput(path, &bytes, &config.container) || !OpOpenShell(path, bytes, &shell))
         return OP_EXIT_FAILED;
     ReadRecord(bytes, &shell, &record);
-    if (!ReadConfig(path, bytes, &shell, &config))
-        return OP_EXIT_FAILED;
+    ReadConfig(bytes, &shell, &config);
     std::string cut = OpDescribeCut(&shell);
     if (json) {
         PrintJson(path, &shell, &record);

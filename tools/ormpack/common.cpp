@@ -141,28 +141,32 @@ int OpParseArgs(int argc, char **argv, const OpOption *options, size_t optionCou
     return OP_EXIT_OK;
 }
 
-int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
+int OpReadStream(FILE *file, const char *path, std::vector<uint8_t> *bytes)
 {
-    FILE *file = fopen(path, "rb");
     uint8_t block[65536];
     size_t got;
 
     bytes->clear();
-    if (!file)
-        return OpFail("cannot open '%s': %s", path, strerror(errno)), 0;
     while ((got = fread(block, 1, sizeof block, file)) > 0) {
-        if (bytes->size() + got > 0xFFFFFFFFu) {
-            fclose(file);
+        if (bytes->size() + got > 0xFFFFFFFFu)
             return OpFail("'%s' is too large (4 GiB or more)", path), 0;
-        }
         bytes->insert(bytes->end(), block, block + got);
     }
-    if (ferror(file)) {
-        fclose(file);
+    if (ferror(file))
         return OpFail("cannot read '%s': %s", path, strerror(errno)), 0;
-    }
-    fclose(file);
     return 1;
+}
+
+int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
+{
+    FILE *file = fopen(path, "rb");
+
+    bytes->clear();
+    if (!file)
+        return OpFail("cannot open '%s': %s", path, strerror(errno)), 0;
+    int ok = OpReadStream(file, path, bytes);
+    fclose(file);
+    return ok;
 }
 
 /* The file to replace for an output (a symbolic link's target, so that the

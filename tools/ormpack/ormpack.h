@@ -82,6 +82,10 @@ int OpParseArgs(int argc, char **argv, const OpOption *options, size_t optionCou
  * 4 GiB and more are refused. */
 int OpReadFile(const char *path, std::vector<uint8_t> *bytes /* OUT */);
 
+/* OpReadFile on a stream open for reading (`path` names it in messages);
+ * the stream stays open. */
+int OpReadStream(FILE *file, const char *path, std::vector<uint8_t> *bytes /* OUT */);
+
 /* Writes bytes to path through a temporary file in the same folder and a
  * rename, so that a failure never leaves a partial file at path. A file
  * that is replaced keeps its mode (as root, its owner too; on Windows its

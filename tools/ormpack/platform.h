@@ -1,17 +1,35 @@
 /*
  * ormpack: what the tool needs of the operating system, declared once and
  * implemented per platform (platform_posix.cpp, platform_win32.cpp; CMake
- * picks one, as for the file layer): where an output really lies, temporary
- * files beside it and the rename over it, telling files apart, standard
- * output as bytes.
+ * picks one, as for the file layer): reading an input and its container
+ * from the same bytes, where an output really lies, temporary files beside
+ * it and the rename over it, telling files apart, standard output as bytes.
  */
 #ifndef ORMPACK_PLATFORM_H
 #define ORMPACK_PLATFORM_H
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
+#include <vector>
+
+#include "fileio.h"
+
+/* Opens an input to be read whole ("rb"). On Windows writers are shut out
+ * while it is open (no write or delete sharing), so that the file cannot
+ * change or be replaced. Returns the stream, or NULL with errno set. */
+FILE *OpOpenInput(const char *path);
+
+/* A handle for the container reader from which it reads exactly `bytes`,
+ * the whole content read from `input`, whatever became of the file since:
+ * on POSIX a copy in memory (memfd_create; elsewhere an unnamed temporary
+ * file), on Windows the input's own handle, whose writers are shut out.
+ * Valid until OpReleaseBytesHandle, which comes before `input` is closed.
+ * Returns 0 or an errno value. */
+int OpBytesHandle(FILE *input, const std::vector<uint8_t> &bytes, FileHandle *handle /* OUT */);
+void OpReleaseBytesHandle(FileHandle handle);
 
 /* The file that writing to `path` must replace: `path` itself, or for a
  * symbolic link the file it leads to, so that the link stays a link and

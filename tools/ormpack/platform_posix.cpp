@@ -1,5 +1,6 @@
 /*
- * ormpack on POSIX: outputs behind symbolic links resolved by realpath,
+ * ormpack on POSIX: the container read from an in-memory copy of the input
+ * (memfd), outputs behind symbolic links resolved by realpath,
  * temporary files by mkstemp with the mode and owner of the file they
  * replace, fsync before the rename, stat to tell regular files from FIFOs,
  * devices and folders.
@@ -10,11 +11,47 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <vector>
+
+FILE *OpOpenInput(const char *path)
+{
+    return fopen(path, "rb");
+}
+
+int OpBytesHandle(FILE *input, const std::vector<uint8_t> &bytes, FileHandle *handle)
+{
+    (void)input;   /* POSIX shuts no writer out: the reader gets a copy */
+#ifdef MFD_CLOEXEC
+    int fd = memfd_create("ormpack-input", MFD_CLOEXEC);
+#else
+    int fd = -1;
+#endif
+    if (fd < 0) {
+        FILE *temp = tmpfile();   /* already unlinked */
+        fd = temp ? dup(fileno(temp)) : -1;
+        if (temp)
+            fclose(temp);
+        if (fd < 0)
+            return errno;
+    }
+    int error = OpTempWrite(fd, bytes.data(), bytes.size());
+    if (error) {
+        close(fd);
+        return error;
+    }
+    *handle = (FileHandle)fd;
+    return 0;
+}
+
+void OpReleaseBytesHandle(FileHandle handle)
+{
+    close((int)handle);
+}
 
 int OpResolveOutput(const char *path, std::string *target)
 {

@@ -1,8 +1,10 @@
 /*
- * ormpack on Windows: temporary files created exclusively by the C
- * runtime, ReplaceFile (or MoveFileEx) over the target, file indexes to
- * compare paths, GetFileType to tell disk files from devices, and standard
- * output switched to binary mode while exact bytes are written.
+ * ormpack on Windows: inputs read with writers shut out, so that their
+ * container is read from the bytes read; temporary files created
+ * exclusively by the C runtime, ReplaceFile (or MoveFileEx) over the
+ * target, file indexes to compare paths, GetFileType to tell disk files
+ * from devices, and standard output switched to binary mode while exact
+ * bytes are written.
  */
 #include "platform.h"
 
@@ -10,9 +12,30 @@
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
+#include <share.h>
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
+
+FILE *OpOpenInput(const char *path)
+{
+    return _fsopen(path, "rb", _SH_DENYWR);
+}
+
+int OpBytesHandle(FILE *input, const std::vector<uint8_t> &bytes, FileHandle *handle)
+{
+    (void)bytes;   /* the file itself: nobody can write it while it is open */
+    intptr_t osHandle = _get_osfhandle(_fileno(input));
+    if (osHandle == -1)
+        return EBADF;
+    *handle = (FileHandle)(uintptr_t)osHandle;
+    return 0;
+}
+
+void OpReleaseBytesHandle(FileHandle handle)
+{
+    (void)handle;   /* closed with the input */
+}
 
 int OpTempCreate(const char *path, std::string *tempName)
 {
