@@ -106,8 +106,12 @@ int OpReplaceFile(const char *tempName, const char *path, std::string *why)
      * a file system without the support), the rename. */
     ReplaceFileFn replaceFile =
         (ReplaceFileFn)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReplaceFileA");
-    if (replaceFile && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES &&
-        replaceFile(path, tempName, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
+    char fullPath[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, sizeof fullPath, fullPath, NULL);
+    /* A full path: Wine's ReplaceFile fails on a bare file name. */
+    if (replaceFile && length > 0 && length < sizeof fullPath &&
+        GetFileAttributesA(fullPath) != INVALID_FILE_ATTRIBUTES &&
+        replaceFile(fullPath, tempName, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
         return 1;
     if (MoveFileExA(tempName, path, MOVEFILE_REPLACE_EXISTING))
         return 1;
