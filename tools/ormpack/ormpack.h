@@ -88,11 +88,11 @@ int OpReadStream(FILE *file, const char *path, std::vector<uint8_t> *bytes /* OU
 
 /* Writes bytes to path through a temporary file in the same folder and a
  * rename, so that a failure never leaves a partial file at path. A file
- * that is replaced keeps its mode (as root, its owner too; on Windows its
- * attributes and access control list); on POSIX a new one gets what
- * open() would give it, executable when `program` is set. A symbolic link
- * stays a link: the file it leads to is replaced. An output that exists
- * and is not a regular file (a FIFO, a device, a folder) is refused.
+ * that is replaced keeps its mode (as root, its owner and group too; on
+ * Windows its attributes and access control list); on POSIX a new one gets
+ * what open() would give it, executable when `program` is set. A symbolic
+ * link stays a link: the file it leads to is replaced. An output that
+ * exists and is not a regular file (a FIFO, a device, a folder) is refused.
  * Returns 1, or 0 after printing the error. */
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program);
 
