@@ -6,7 +6,9 @@
  * the files it writes read back with the shell's own reader. Then untrusted
  * files and vendors' mistakes: a container planted in a really signed
  * shell, shells cut short, the remains of damaged containers, crafted text
- * for the terminal, outputs that are no regular files, failed writes.
+ * for the terminal, outputs that are no regular files, failed writes,
+ * outputs replaced with their mode, owner and symbolic links kept, and the
+ * container read from the bytes read as the input (a pipe).
  */
 #include <gtest/gtest.h>
 
@@ -644,6 +646,106 @@ TEST_F(OrmpackTest, IniWriteReplacesItsOutputWholeOrNotAtAll)
     EXPECT_EQ(ReadText(messy), "[A]\nk= \"v\"  ;  c\n");
 }
 
+mode_t ModeOf(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : (mode_t)-1;
+}
+
+bool IsSymlink(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+/* Replacing an output changes its content only: a file keeps its mode
+ * (as root, its owner and group too), a symbolic link stays a link and
+ * the file it leads to gets the new content. A new file gets the mode that
+ * the umask leaves, executable for a program. */
+TEST_F(OrmpackTest, ReplacedOutputKeepsItsModeOwnerAndLink)
+{
+    std::string ini = WriteText("product.ini", "[A]\r\n  k =  v\r\n");
+    ASSERT_EQ(chmod(ini.c_str(), 0600), 0);
+    ToolRun r = Pack({"ini", ini, "--write", ini});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(ini), "[A]\nk= \"v\"\n");
+    EXPECT_EQ(ModeOf(ini), 0600u) << "ini --write onto itself";
+
+    std::string exe = WriteText("product.exe", "old");
+    ASSERT_EQ(chmod(exe.c_str(), 0700), 0);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(exe.c_str(), 4321, 8765), 0);
+    }
+    r = Pack({"build", shell_, "-o", exe, "--program", "P.EXE"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ProductSettings rec;
+    EXPECT_TRUE(ValidRecord(synth::ReadFile(exe), &rec)) << "replaced";
+    EXPECT_EQ(ModeOf(exe), 0700u) << "build -o onto an existing file";
+    if (root) {
+        struct stat st;
+        ASSERT_EQ(stat(exe.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 8765u);
+    }
+
+    /* A read-only file normalised in place by its owner, who is not root:
+     * the temporary file takes the mode only once it is written. */
+    if (root && system("command -v setpriv >/dev/null") == 0) {
+        std::string readOnly = WriteText("read-only.ini", "[R]\n  k =  1\n");
+        ASSERT_EQ(chown(readOnly.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+        ASSERT_EQ(chmod(dir_.c_str(), 0777), 0);
+        r = Pack({"ini", readOnly, "--write", readOnly}, "setpriv --reuid=65534 --regid=65534 --clear-groups ");
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(ReadText(readOnly), "[R]\nk= \"1\"\n");
+        EXPECT_EQ(ModeOf(readOnly), 0444u);
+        ASSERT_EQ(chmod(dir_.c_str(), 0700), 0);
+    }
+
+    /* New files, under a umask other than the usual 022. */
+    r = Pack({"build", shell_, "-o", Path("new.exe"), "--program", "P.EXE"}, "umask 027; ");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ModeOf(Path("new.exe")), 0750u);
+    r = Pack({"ini", ini, "--write", Path("new.ini")}, "umask 027; ");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ModeOf(Path("new.ini")), 0640u);
+
+    /* Links, one of them relative and through a folder: the link stays,
+     * its target (which keeps its mode) gets the text. */
+    ASSERT_EQ(mkdir(Path("real").c_str(), 0700), 0);
+    std::string target = WriteText("real/target.ini", "[Old]\n"), link = Path("link.ini");
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real/target.ini", link.c_str()), 0);
+    r = Pack({"ini", ini, "--write", link});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(IsSymlink(link)) << "the link is still a link";
+    EXPECT_EQ(ReadText(target), "[A]\nk= \"v\"\n");
+    EXPECT_EQ(ModeOf(target), 0640u);
+    std::string exeLink = Path("link.exe");
+    ASSERT_EQ(symlink(exe.c_str(), exeLink.c_str()), 0);
+    r = Pack({"build", shell_, "-o", exeLink, "--program", "Q.EXE"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(IsSymlink(exeLink));
+    ASSERT_TRUE(ValidRecord(synth::ReadFile(exe), &rec));
+    EXPECT_STREQ((const char *)rec.bytes + PS_OFF_PROGRAM_PATH, "Q.EXE");
+    EXPECT_EQ(ModeOf(exe), 0700u);
+
+    /* A link that leads to no file is refused and left as it is. */
+    std::string dangling = Path("dangling.ini");
+    ASSERT_EQ(symlink("missing/nothing.ini", dangling.c_str()), 0);
+    std::vector<std::string> before = List();
+    r = Pack({"ini", ini, "--write", dangling});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("'" + dangling + "' is a symbolic link that leads to no file"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(IsSymlink(dangling));
+    EXPECT_EQ(List(), before);
+
+    unlink(target.c_str());
+    rmdir(Path("real").c_str());
+}
+
 /* An output that exists and is not a regular file is refused and left as
  * it is: renaming over it would replace a FIFO (or, as root, a device
  * node) by a regular file. The FIFO's read end is held open, so that a
@@ -756,8 +858,11 @@ TEST_F(OrmpackTest, ContainerPlantedInASignedShellIsIgnored)
 
 namespace {
 
-/* A shell cut short after its record: Windows refuses to start it (error
- * 193), so build refuses it and inspect reports it (exit code 1). */
+/* A shell cut short: Windows refuses to start it (error 193), so build
+ * refuses it and inspect reports it (exit code 1), wherever the cut lies:
+ * inside the headers or the section table, before the record, inside it,
+ * or after it. A cut at or before the record is reported as a cut, not as
+ * a file without a record. */
 TEST_F(OrmpackTest, ShellCutShortIsRefused)
 {
     Bytes whole = synth::MakePeWithTail();
@@ -770,31 +875,54 @@ TEST_F(OrmpackTest, ShellCutShortIsRefused)
     EXPECT_NE(r.out.find("\"complete\": true, \"cut\": null"), std::string::npos) << r.out;
     unlink(out.c_str());
 
+    struct Cut {
+        uint32_t at;
+        std::string part;   /* what reaches past the end */
+        bool recordKept;    /* the whole record lies before the cut */
+    };
+    const std::string ormset = "section .ormset ends at file offset " + std::to_string(synth::kFileSize);
+    std::vector<Cut> cuts = {
+        {synth::kSectionTable + 40, "the headers end at file offset 512", false},   /* inside the section table */
+        {0x1F8, "the headers end at file offset 512", false},
+        {0x300, "section .text ends at file offset 1024", false},
+        {synth::kRecordOffset, ormset, false},
+        {synth::kRecordOffset + 0x10, ormset, false},
+        {synth::kRecordOffset + PS_RECORD_SIZE - 1, ormset, false},
+        {synth::kRecordOffset + PS_RECORD_SIZE, ormset, true},
+        {synth::kFileSize - 1, ormset, true},
+    };
+    for (uint32_t size = synth::kFileSize; size < synth::kTailSectionEnd; size += 0x200)
+        for (uint32_t at : {size, size + 0xFF})
+            cuts.push_back({at, "section .rsrc ends at file offset " + std::to_string(synth::kTailSectionEnd), true});
+
     std::string cut = Path("cut.exe");
     std::vector<std::string> before;
-    for (uint32_t size = synth::kFileSize; size < synth::kTailSectionEnd; size += 0x200) {
-        for (uint32_t at : {size, size + 0xFF}) {
-            ASSERT_TRUE(synth::WriteFile(cut, Bytes(whole.begin(), whole.begin() + at)));
-            if (before.empty())
-                before = List();
-            std::string why = "is cut short: section .rsrc ends at file offset " +
-                              std::to_string(synth::kTailSectionEnd) + ", past the end of the file (" +
-                              std::to_string(at) + " bytes); Windows would refuse to start it";
-            r = Pack({"build", cut, "-o", out, "--program", "P.EXE"});
-            EXPECT_EQ(r.exitCode, 1) << at;
-            EXPECT_NE(r.err.find("'" + cut + "' " + why), std::string::npos) << at << ": " << r.err;
-            EXPECT_EQ(List(), before) << at << ": nothing written";
+    for (const Cut &c : cuts) {
+        ASSERT_TRUE(synth::WriteFile(cut, Bytes(whole.begin(), whole.begin() + c.at)));
+        if (before.empty())
+            before = List();
+        std::string why = "is cut short: " + c.part + ", past the end of the file (" + std::to_string(c.at) +
+                          " bytes); Windows would refuse to start it";
+        r = Pack({"build", cut, "-o", out, "--program", "P.EXE"});
+        EXPECT_EQ(r.exitCode, 1) << c.at;
+        EXPECT_NE(r.err.find("'" + cut + "' " + why), std::string::npos) << c.at << ": " << r.err;
+        EXPECT_EQ(List(), before) << c.at << ": nothing written";
 
-            r = Pack({"inspect", cut});
-            EXPECT_EQ(r.exitCode, 1) << at;
-            EXPECT_NE(r.out.find("settings record:  valid"), std::string::npos) << r.out;
-            EXPECT_NE(r.out.find("image:            CUT SHORT, Windows will not start it: section .rsrc"),
-                      std::string::npos) << r.out;
-            EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
-            r = Pack({"inspect", cut, "--json"});
-            EXPECT_EQ(r.exitCode, 1) << at;
-            EXPECT_NE(r.out.find("\"complete\": false, \"cut\": \"section .rsrc ends at"), std::string::npos) << r.out;
-        }
+        r = Pack({"inspect", cut});
+        EXPECT_EQ(r.exitCode, 1) << c.at;
+        EXPECT_NE(r.out.find(c.recordKept ? "settings record:  valid, at file offset 1024"
+                                          : "settings record:  MISSING, the file ends before it"),
+                  std::string::npos) << c.at << ": " << r.out;
+        EXPECT_NE(r.out.find("image:            CUT SHORT, Windows will not start it: " + c.part),
+                  std::string::npos) << c.at << ": " << r.out;
+        EXPECT_NE(r.err.find(why), std::string::npos) << c.at << ": " << r.err;
+        r = Pack({"inspect", cut, "--json"});
+        EXPECT_EQ(r.exitCode, 1) << c.at;
+        EXPECT_NE(r.out.find(c.recordKept ? "\"valid\": true, \"recordOffset\": 1024"
+                                          : "\"valid\": false, \"recordOffset\": null"),
+                  std::string::npos) << c.at << ": " << r.out;
+        EXPECT_NE(r.out.find("\"complete\": false, \"cut\": \"" + c.part + ", past the end"), std::string::npos)
+            << c.at << ": " << r.out;
     }
 }
 
@@ -882,6 +1010,35 @@ TEST_F(OrmpackTest, RemainsOfAContainerDamagedAtItsTail)
 }  // namespace
 
 namespace {
+
+/* The container is read from the very bytes read as the input, not from
+ * the file opened a second time, which may be another version of it by
+ * then. A pipe is the plainest case: opened again, it gives nothing. */
+TEST_F(OrmpackTest, ContainerIsReadFromTheBytesReadAsTheInput)
+{
+    std::string ini = WriteText("product.ini", kConfig), packaged = Path("packaged.exe");
+    ASSERT_EQ(Pack({"build", shell_, "-o", packaged, "--program", "P.EXE", "--config", ini}).exitCode, 0);
+    std::string pipe = "cat '" + packaged + "' | ";
+
+    ToolRun r = Pack({"inspect", "/dev/stdin", "--json"}, pipe);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"config\": {\"present\": true, \"intact\": true, \"status\": \"ok\", \"location\""),
+              std::string::npos) << r.out;
+    r = Pack({"inspect", "/dev/stdin"}, pipe);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("configuration:    present\n  name:           \"product.ini\""), std::string::npos)
+        << r.out;
+
+    r = Pack({"extract", "/dev/stdin", "-o", Path("x.ini")}, pipe);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(Path("x.ini")), kConfig);
+
+    /* Kept as it is, without a warning that it is damaged. */
+    r = Pack({"build", "/dev/stdin", "-o", Path("again.exe"), "--program", "$SHELLDIR\\Q.EXE"}, pipe);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(synth::ReadFile(Path("again.exe")).size(), synth::ReadFile(packaged).size());
+}
 
 /* A relative program path is packaged, with a warning that the shell would
  * start whatever file of that name lies in the current folder. */

@@ -184,18 +184,18 @@ static const char *BaseName(const char *path)
     return base;
 }
 
-/* Where the container an input carries starts, for replacing or removing
- * it: where ormpack put it (right after the image, OpFindContainerStart),
- * which also finds the remains of a container damaged at its tail and
- * remains stacked before a later container; else where the reader located
- * it at the end of the file. Returns 1 with *start (0 when the input
- * carries none), or 0 after printing why the input cannot be repackaged. */
+/* Where the container an input carries (`old`, as the reader found it)
+ * starts, for replacing or removing it: where ormpack put it (right after
+ * the image, OpFindContainerStart), which also finds the remains of a
+ * container damaged at its tail and remains stacked before a later
+ * container; else where the reader located it at the end of the file.
+ * Returns 1 with *start (0 when the input carries none), or 0 after
+ * printing why the input cannot be repackaged. */
 static int FindOldContainer(const char *input, const OpShellFile *shell,
-                            const std::vector<uint8_t> &bytes, OpContainer *old, uint32_t *start)
+                            const std::vector<uint8_t> &bytes, const OpContainer *old,
+                            uint32_t *start)
 {
     *start = 0;
-    if (!OpReadContainer(input, old))
-        return 0;
     if (OpFindContainerStart(bytes, shell->imageEnd, start))
         return 1;
     if (!old->present)
@@ -216,22 +216,21 @@ static int FindOldContainer(const char *input, const OpShellFile *shell,
  * put before it, so that a new one replaces it or none is left. The
  * remains of a damaged container go too, and the run says so. Returns 1,
  * or 0 after printing why the input cannot be repackaged. */
-static int CutOldContainer(const char *input, const OpShellFile *shell,
+static int CutOldContainer(const char *input, const OpShellFile *shell, const OpContainer *old,
                            std::vector<uint8_t> *bytes)
 {
-    OpContainer old;
     uint32_t start, padding = 0;
 
-    if (!FindOldContainer(input, shell, *bytes, &old, &start))
+    if (!FindOldContainer(input, shell, *bytes, old, &start))
         return 0;
     if (!start)
         return 1;
-    if (!old.intact)
+    if (!old->intact)
         OpWarn("removed a damaged configuration container (file offsets %u to %u, %s)", start,
-               (unsigned)bytes->size(), OpEmbedStatusName(old.report.status));
-    else if (old.report.start != start)
+               (unsigned)bytes->size(), OpEmbedStatusName(old->report.status));
+    else if (old->report.start != start)
         OpWarn("removed the remains of a damaged configuration container (file offsets %u to "
-               "%u) before the intact one", start, old.report.start);
+               "%u) before the intact one", start, old->report.start);
     while (padding < 7 && start > shell->imageEnd && (*bytes)[start - 1] == 0) {
         start--;
         padding++;
@@ -284,6 +283,7 @@ int OpBuild(int argc, char **argv)
     ProductSettingsFields fields;
     ProductSettings record;
     std::vector<uint8_t> bytes, text;
+    OpContainer old;   /* the container the input carries */
     OpShellFile shell;
     uint32_t checksumOffset;
     int result, hadChecksum;
@@ -327,12 +327,16 @@ int OpBuild(int argc, char **argv)
             return OP_EXIT_FAILED;
     }
 
-    if (!OpReadFile(input, &bytes))
+    if (!OpReadInput(input, &bytes, &old))
         return OP_EXIT_FAILED;
     if (OpSameFile(input, output))
         return OpFail("output '%s' is the input; write the packaged shell to a new file", output);
     if (!OpOpenShell(input, bytes, &shell))
         return OP_EXIT_FAILED;
+    /* A file cut short first: its record may be missing because of the cut. */
+    if (shell.extent.part != PE_EXTENT_OK)
+        return OpFail("'%s' is cut short: %s; Windows would refuse to start it", input,
+                      OpDescribeCut(&shell).c_str());
     /* Packaging rewrites the record, but only where a shell keeps one. */
     if (!shell.hasMagic)
         return OpFail("no settings record found in '%s' (its %s section holds none)", input,
@@ -340,9 +344,6 @@ int OpBuild(int argc, char **argv)
     if (shell.isSigned)
         return OpFail("'%s' is signed; package the unsigned shell first, then sign the result",
                       input);
-    if (shell.extent.part != PE_EXTENT_OK)
-        return OpFail("'%s' is cut short: %s; Windows would refuse to start it", input,
-                      OpDescribeCut(&shell).c_str());
 
     if (PsBuild(&record, &fields) != 0)
         return OpFail("program path does not fit in the record");
@@ -353,10 +354,9 @@ int OpBuild(int argc, char **argv)
 
     /* Without --config or --no-config a container the input carries stays
      * as it is: it lies after the image and the record is inside it. */
-    if ((config || noConfig) && !CutOldContainer(input, &shell, &bytes))
+    if ((config || noConfig) && !CutOldContainer(input, &shell, &old, &bytes))
         return OP_EXIT_FAILED;
     if (!config && !noConfig) {
-        OpContainer old;
         uint32_t start;
         if (!FindOldContainer(input, &shell, bytes, &old, &start))
             return OP_EXIT_FAILED;

@@ -14,6 +14,7 @@ int OpExtract(int argc, char **argv)
     };
     const char *path;
     size_t positionalCount;
+    std::vector<uint8_t> bytes;
     OpContainer container;
     int result;
 
@@ -25,16 +26,14 @@ int OpExtract(int argc, char **argv)
         return OpUsageError("missing -o OUT.ini");
     if (OpSameFile(path, output))
         return OpFail("output '%s' is the input", output);
-    if (!OpReadContainer(path, &container))
+    if (!OpReadInput(path, &bytes, &container))
         return OP_EXIT_FAILED;
     if (!container.present) {
         /* The reader starts from the end; the start of a container damaged
          * at its tail is still where ormpack put it, after the image. */
-        std::vector<uint8_t> bytes;
         PeImage pe;
         uint32_t start;
-        if (OpReadFile(path, &bytes) &&
-            PeParseHeaders(bytes.data(), (uint32_t)bytes.size(), (uint32_t)bytes.size(), &pe) == PE_OK &&
+        if (PeParseHeaders(bytes.data(), (uint32_t)bytes.size(), (uint32_t)bytes.size(), &pe) == PE_OK &&
             OpFindContainerStart(bytes, OpImageEnd(&pe), &start))
             return OpFail("the configuration container of '%s' is damaged (it starts at file offset %u; "
                           "its copy at the end is missing or broken)", path, start);

@@ -31,7 +31,8 @@ static const BitName kKindNames[] = {
 
 /* What inspect found in the settings record. */
 typedef struct RecordReport {
-    uint32_t offset;          /* file offset of the record */
+    int present;              /* the record lies inside the file (not so when cut short) */
+    uint32_t offset;          /* file offset of the record, when present */
     int valid;                /* PsValidateInPlace accepted it */
     uint32_t flags;           /* plain fields, meaningful when valid */
     uint32_t osExclusionMask;
@@ -44,6 +45,9 @@ static void ReadRecord(const std::vector<uint8_t> &bytes, const OpShellFile *she
     ProductSettings copy;
 
     memset(report, 0, sizeof *report);
+    report->present = shell->hasRecord;
+    if (!report->present)
+        return;
     report->offset = shell->recordOffset;
     memcpy(copy.bytes, bytes.data() + shell->recordOffset, PS_RECORD_SIZE);
     report->valid = PsValidateInPlace(&copy);
@@ -107,14 +111,12 @@ typedef struct ConfigReport {
     uint32_t remainsEnd;
 } ConfigReport;
 
-static int ReadConfig(const char *path, const std::vector<uint8_t> &bytes, const OpShellFile *shell,
-                      ConfigReport *report)
+static void ReadConfig(const std::vector<uint8_t> &bytes, const OpShellFile *shell,
+                       ConfigReport *report)
 {
     const OpContainer *c = &report->container;
     uint32_t start;
 
-    if (!OpReadContainer(path, &report->container))
-        return 0;
     /* A container ormpack put after the image that the reader, starting
      * from the end, does not find (or finds later on, stacked behind). */
     report->remains = OpFindContainerStart(bytes, shell->imageEnd, &start) &&
@@ -129,7 +131,6 @@ static int ReadConfig(const char *path, const std::vector<uint8_t> &bytes, const
         report->malformedLine = OpFirstMalformedLine(report->container.body.data(),
                                                      (uint32_t)report->container.body.size(),
                                                      &report->parserResult);
-    return 1;
 }
 
 /* A container inside a signed file's certificate table: placed there after
@@ -248,8 +249,11 @@ static void PrintConfigJson(const ConfigReport *config, int withText)
 static void PrintText(const char *path, const OpShellFile *shell, const RecordReport *record)
 {
     printf("file:             %s\n", OpTerminalText(path, strlen(path)).c_str());
-    printf("settings record:  %s, at file offset %u (0x%x)\n",
-           record->valid ? "valid" : "INVALID", record->offset, record->offset);
+    if (record->present)
+        printf("settings record:  %s, at file offset %u (0x%x)\n",
+               record->valid ? "valid" : "INVALID", record->offset, record->offset);
+    else
+        printf("settings record:  MISSING, the file ends before it\n");
     if (record->valid) {
         printf("  flags:          0x%08x", record->flags);
         if (record->flags) {
@@ -275,8 +279,11 @@ static void PrintJson(const char *path, const OpShellFile *shell, const RecordRe
 {
     printf("{\"file\": ");
     OpJsonString(stdout, path, strlen(path));
-    printf(", \"valid\": %s, \"recordOffset\": %u", record->valid ? "true" : "false",
-           record->offset);
+    printf(", \"valid\": %s, \"recordOffset\": ", record->valid ? "true" : "false");
+    if (record->present)
+        printf("%u", record->offset);
+    else
+        printf("null");
     if (record->valid) {
         printf(", \"flags\": %u, \"flagNames\": [", record->flags);
         PrintBitNames(stdout, record->flags, kFlagNames, sizeof kFlagNames / sizeof kFlagNames[0],
@@ -319,11 +326,10 @@ int OpInspect(int argc, char **argv)
                          &positionalCount);
     if (result != OP_EXIT_OK)
         return result;
-    if (!OpReadFile(path, &bytes) || !OpOpenShell(path, bytes, &shell))
+    if (!OpReadInput(path, &bytes, &config.container) || !OpOpenShell(path, bytes, &shell))
         return OP_EXIT_FAILED;
     ReadRecord(bytes, &shell, &record);
-    if (!ReadConfig(path, bytes, &shell, &config))
-        return OP_EXIT_FAILED;
+    ReadConfig(bytes, &shell, &config);
     std::string cut = OpDescribeCut(&shell);
     if (json) {
         PrintJson(path, &shell, &record);

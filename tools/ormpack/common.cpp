@@ -7,8 +7,6 @@
  */
 #include "ormpack.h"
 
-#include "platform.h"
-
 #include <errno.h>
 #include <stdarg.h>
 #include <stdlib.h>
@@ -143,87 +141,107 @@ int OpParseArgs(int argc, char **argv, const OpOption *options, size_t optionCou
     return OP_EXIT_OK;
 }
 
-int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
+int OpReadStream(FILE *file, const char *path, std::vector<uint8_t> *bytes)
 {
-    FILE *file = fopen(path, "rb");
     uint8_t block[65536];
     size_t got;
 
     bytes->clear();
-    if (!file)
-        return OpFail("cannot open '%s': %s", path, strerror(errno)), 0;
     while ((got = fread(block, 1, sizeof block, file)) > 0) {
-        if (bytes->size() + got > 0xFFFFFFFFu) {
-            fclose(file);
+        if (bytes->size() + got > 0xFFFFFFFFu)
             return OpFail("'%s' is too large (4 GiB or more)", path), 0;
-        }
         bytes->insert(bytes->end(), block, block + got);
     }
-    if (ferror(file)) {
-        fclose(file);
+    if (ferror(file))
         return OpFail("cannot read '%s': %s", path, strerror(errno)), 0;
-    }
-    fclose(file);
     return 1;
 }
 
-/* Refuses an output that exists and is not a regular file: the rename
- * would replace a FIFO or a device node (as root, /dev/null) by a regular
- * file. Returns 1, or 0 after printing the error. */
-static int CheckOutput(const char *path)
+int OpReadFile(const char *path, std::vector<uint8_t> *bytes)
 {
-    const char *what = OpNotRegularFile(path);
+    FILE *file = fopen(path, "rb");
+
+    bytes->clear();
+    if (!file)
+        return OpFail("cannot open '%s': %s", path, strerror(errno)), 0;
+    int ok = OpReadStream(file, path, bytes);
+    fclose(file);
+    return ok;
+}
+
+/* The file to replace for an output (a symbolic link's target, so that the
+ * link survives), refusing one that exists and is not a regular file: the
+ * rename would replace a FIFO or a device node (as root, /dev/null) by a
+ * regular file. Returns 1, or 0 after printing the error. */
+static int CheckOutput(const char *path, std::string *target)
+{
+    if (!OpResolveOutput(path, target))
+        return OpFail("'%s' is a symbolic link that leads to no file (%s); name the file to write",
+                      path, strerror(errno)), 0;
+    const char *what = OpNotRegularFile(target->c_str());
     if (what)
         return OpFail("'%s' is %s, not a regular file; ormpack writes only regular files", path,
                       what), 0;
     return 1;
 }
 
-/* Renames a finished temporary file over `path`; removes it on failure. */
-static int CommitTemp(const std::string &tempName, const char *path)
+/* Gives the filled temporary file the mode of the file it replaces,
+ * flushes and closes it, and renames it over `target`; removes it on
+ * failure. The mode comes last, so that a read-only mode does not keep
+ * the writer out. Returns 1, or 0 after printing the error. */
+static int FinishTemp(int fd, const std::string &tempName, const char *target, int program)
 {
     std::string why;
-    if (OpReplaceFile(tempName.c_str(), path, &why))
-        return 1;
-    remove(tempName.c_str());
-    return OpFail("cannot replace '%s': %s", path, why.c_str()), 0;
-}
-
-int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program)
-{
-    std::string tempName;
-    int fd, error;
-
-    if (!CheckOutput(path))
-        return 0;
-    fd = OpTempCreate(path, program, &tempName);
-    if (fd < 0)
-        return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
-    error = OpTempWrite(fd, bytes, size);
+    int error = OpTempTakeMode(fd, target, program);
     int closeError = OpTempClose(fd);
+
     if (!error)
         error = closeError;
     if (error) {
         remove(tempName.c_str());
         return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
     }
-    return CommitTemp(tempName, path);
+    if (OpReplaceFile(tempName.c_str(), target, &why))
+        return 1;
+    remove(tempName.c_str());
+    return OpFail("cannot replace '%s': %s", target, why.c_str()), 0;
+}
+
+int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program)
+{
+    std::string target, tempName;
+    int fd, error;
+
+    if (!CheckOutput(path, &target))
+        return 0;
+    fd = OpTempCreate(target.c_str(), &tempName);
+    if (fd < 0)
+        return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
+    error = OpTempWrite(fd, bytes, size);
+    if (error) {
+        OpTempClose(fd);
+        remove(tempName.c_str());
+        return OpFail("cannot write '%s': %s", tempName.c_str(), strerror(error)), 0;
+    }
+    return FinishTemp(fd, tempName, target.c_str(), program);
 }
 
 int OpWriteThroughTemp(const char *path, int program, OpFillFn fill, void *context)
 {
-    std::string tempName;
+    std::string target, tempName;
     int fd;
 
-    if (!CheckOutput(path))
+    if (!CheckOutput(path, &target))
         return 0;
-    fd = OpTempCreate(path, program, &tempName);
+    fd = OpTempCreate(target.c_str(), &tempName);
     if (fd < 0)
         return OpFail("cannot create a temporary file beside '%s': %s", path, strerror(errno)), 0;
-    OpTempClose(fd);
+    /* The descriptor stays open while `fill` writes the file by its name:
+     * the mode and the flush then reach the very file that was created. */
     if (!fill(tempName.c_str(), context)) {
+        OpTempClose(fd);
         remove(tempName.c_str());
         return 0;
     }
-    return CommitTemp(tempName, path);
+    return FinishTemp(fd, tempName, target.c_str(), program);
 }

@@ -1,12 +1,14 @@
 /*
  * ormpack: the configuration container as the shell sees it. Reading goes
- * through the file layer and EmbedReadAppended, so inspect and extract
- * report exactly what the shell will find; text is checked with
- * IniOpenText, the parser the shell runs on the body.
+ * through EmbedReadAppended, on a handle onto the very bytes read as the
+ * input, so inspect and extract report exactly what the shell will find in
+ * them; text is checked with IniOpenText, the parser the shell runs on the
+ * body.
  */
 #include "container.h"
 #include "ormpack.h"
 
+#include <errno.h>
 #include <string.h>
 
 #include <vector>
@@ -37,10 +39,10 @@ const char *OpEmbedStatusName(EmbedStatus status)
     return "unknown";
 }
 
-int OpReadContainer(const char *path, OpContainer *container)
+/* Reads the container through `file`, a handle onto a file of `size` bytes. */
+static void ReadContainer(FileHandle file, uint32_t size, OpContainer *container)
 {
-    FileHandle file;
-    uint32_t err = 0, size = 0, length = 0;
+    uint32_t length = 0;
     char *body;
 
     container->present = 0;
@@ -49,12 +51,6 @@ int OpReadContainer(const char *path, OpContainer *container)
     container->inTable = 0;
     memset(&container->report, 0, sizeof container->report);
     memset(&container->tableReport, 0, sizeof container->tableReport);
-    if (!FileOpen(path, FILE_READ, &file, &err))
-        return OpFail("cannot open '%s' (error %u)", path, err), 0;
-    if (!FileGetSize(file, &size, &err)) {
-        FileClose(file, &err);
-        return OpFail("cannot size '%s' (error %u)", path, err), 0;
-    }
     body = EmbedReadAppended(file, size, &length, &container->report);
     container->present = container->report.status != EMBED_NO_HEADER &&
                          container->report.status != EMBED_BAD_HEADER;
@@ -65,12 +61,34 @@ int OpReadContainer(const char *path, OpContainer *container)
         container->inTable = container->tableReport.status != EMBED_NO_HEADER &&
                              container->tableReport.status != EMBED_BAD_HEADER;
     }
-    FileClose(file, &err);
     if (body) {
         container->intact = 1;
         container->body.assign(body, length);
         EmbedFreeBlock(body);
     }
+}
+
+int OpReadInput(const char *path, std::vector<uint8_t> *bytes, OpContainer *container)
+{
+    FileHandle handle;
+    FILE *file = OpOpenInput(path);
+    int error;
+
+    bytes->clear();
+    if (!file)
+        return OpFail("cannot open '%s': %s", path, strerror(errno)), 0;
+    if (!OpReadStream(file, path, bytes)) {
+        fclose(file);
+        return 0;
+    }
+    error = OpBytesHandle(file, *bytes, &handle);
+    if (error) {
+        fclose(file);
+        return OpFail("cannot read the container of '%s': %s", path, strerror(error)), 0;
+    }
+    ReadContainer(handle, (uint32_t)bytes->size(), container);
+    OpReleaseBytesHandle(handle);
+    fclose(file);
     return 1;
 }
 

@@ -26,10 +26,14 @@ typedef struct OpContainer {
     EmbedReadReport tableReport;
 } OpContainer;
 
-/* Reads the container of the file at path as the shell would. Returns 1
- * (whether or not there is a container), or 0 after printing why the file
- * cannot be read. */
-int OpReadContainer(const char *path, OpContainer *container /* OUT */);
+/* Reads the whole file at path, and its container as the shell would,
+ * from those same bytes: a file changed or replaced after the first read
+ * (or a pipe, which gives nothing when opened again) cannot give a
+ * container of another version. Returns 1 (whether or not there is a
+ * container), or 0 after printing why the file cannot be read. Files of
+ * 4 GiB and more are refused. */
+int OpReadInput(const char *path, std::vector<uint8_t> *bytes /* OUT */,
+                OpContainer *container /* OUT */);
 
 /* Where ormpack put a container: its first header copy (magic and version,
  * which are stored plain) right after the image, behind at most 7 zero

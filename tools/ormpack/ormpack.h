@@ -18,8 +18,6 @@
 
 #include "platform.h"
 
-#include "platform.h"
-
 #define OP_EXIT_OK     0
 #define OP_EXIT_FAILED 1
 #define OP_EXIT_USAGE  2
@@ -84,11 +82,18 @@ int OpParseArgs(int argc, char **argv, const OpOption *options, size_t optionCou
  * 4 GiB and more are refused. */
 int OpReadFile(const char *path, std::vector<uint8_t> *bytes /* OUT */);
 
+/* OpReadFile on a stream open for reading (`path` names it in messages);
+ * the stream stays open. */
+int OpReadStream(FILE *file, const char *path, std::vector<uint8_t> *bytes /* OUT */);
+
 /* Writes bytes to path through a temporary file in the same folder and a
- * rename, so that a failure never leaves a partial file at path. On POSIX a
- * program gets mode 0755, other files 0644. An output that exists and is
- * not a regular file (a FIFO, a device, a folder) is refused. Returns 1, or
- * 0 after printing the error. */
+ * rename, so that a failure never leaves a partial file at path. A file
+ * that is replaced keeps its mode (as root, its owner and group too; on
+ * Windows its attributes and access control list); on POSIX a new one gets
+ * what open() would give it, executable when `program` is set. A symbolic
+ * link stays a link: the file it leads to is replaced. An output that
+ * exists and is not a regular file (a FIFO, a device, a folder) is refused.
+ * Returns 1, or 0 after printing the error. */
 int OpWriteFileAtomic(const char *path, const uint8_t *bytes, size_t size, int program);
 
 /* Fills the file at `tempPath` (which exists, empty); returns 1, or 0 after

@@ -1,6 +1,9 @@
 /*
- * ormpack on POSIX: temporary files by mkstemp, fsync before the rename,
- * stat to tell regular files from FIFOs, devices and folders.
+ * ormpack on POSIX: the container read from an in-memory copy of the input
+ * (memfd), outputs behind symbolic links resolved by realpath,
+ * temporary files by mkstemp with the mode and owner of the file they
+ * replace, fsync before the rename, stat to tell regular files from FIFOs,
+ * devices and folders.
  */
 #include "platform.h"
 
@@ -8,23 +11,90 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <vector>
 
-int OpTempCreate(const char *path, int program, std::string *tempName)
+FILE *OpOpenInput(const char *path)
+{
+    return fopen(path, "rb");
+}
+
+int OpBytesHandle(FILE *input, const std::vector<uint8_t> &bytes, FileHandle *handle)
+{
+    (void)input;   /* POSIX shuts no writer out: the reader gets a copy */
+#ifdef MFD_CLOEXEC
+    int fd = memfd_create("ormpack-input", MFD_CLOEXEC);
+#else
+    int fd = -1;
+#endif
+    if (fd < 0) {
+        FILE *temp = tmpfile();   /* already unlinked */
+        fd = temp ? dup(fileno(temp)) : -1;
+        if (temp)
+            fclose(temp);
+        if (fd < 0)
+            return errno;
+    }
+    int error = OpTempWrite(fd, bytes.data(), bytes.size());
+    if (error) {
+        close(fd);
+        return error;
+    }
+    *handle = (FileHandle)fd;
+    return 0;
+}
+
+void OpReleaseBytesHandle(FileHandle handle)
+{
+    close((int)handle);
+}
+
+int OpResolveOutput(const char *path, std::string *target)
+{
+    struct stat st;
+
+    if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) {
+        target->assign(path);
+        return 1;
+    }
+    char *resolved = realpath(path, NULL);
+    if (!resolved)
+        return 0;
+    target->assign(resolved);
+    free(resolved);
+    return 1;
+}
+
+int OpTempCreate(const char *path, std::string *tempName)
 {
     std::string pattern = std::string(path) + ".ormpack-tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back(0);
-    int fd = mkstemp(name.data());
+    int fd = mkstemp(name.data());   /* mode 0600 */
     if (fd < 0)
         return -1;
-    fchmod(fd, program ? 0755 : 0644);
     tempName->assign(name.data());
     return fd;
+}
+
+int OpTempTakeMode(int fd, const char *path, int program)
+{
+    struct stat st;
+
+    if (stat(path, &st) != 0) {
+        mode_t mask = umask(0);
+        umask(mask);
+        return fchmod(fd, (program ? 0777 : 0666) & ~mask) == 0 ? 0 : errno;
+    }
+    /* Only root may give a file away; chown comes first, as it clears the
+     * set-user-ID and set-group-ID bits that fchmod then restores. */
+    if (geteuid() == 0 && fchown(fd, st.st_uid, st.st_gid) != 0)
+        return errno;
+    return fchmod(fd, st.st_mode & 07777) == 0 ? 0 : errno;
 }
 
 int OpTempWrite(int fd, const uint8_t *bytes, size_t size)

@@ -1,8 +1,10 @@
 /*
- * ormpack on Windows: temporary files created exclusively by the C
- * runtime, MoveFileEx over the target, file indexes to compare paths,
- * GetFileType to tell disk files from devices, and standard output switched
- * to binary mode while exact bytes are written.
+ * ormpack on Windows: inputs read with writers shut out, so that their
+ * container is read from the bytes read; temporary files created
+ * exclusively by the C runtime, ReplaceFile (or MoveFileEx) over the
+ * target, file indexes to compare paths, GetFileType to tell disk files
+ * from devices, and standard output switched to binary mode while exact
+ * bytes are written.
  */
 #include "platform.h"
 
@@ -10,16 +12,36 @@
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
+#include <share.h>
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
-int OpTempCreate(const char *path, int program, std::string *tempName)
+FILE *OpOpenInput(const char *path)
+{
+    return _fsopen(path, "rb", _SH_DENYWR);
+}
+
+int OpBytesHandle(FILE *input, const std::vector<uint8_t> &bytes, FileHandle *handle)
+{
+    (void)bytes;   /* the file itself: nobody can write it while it is open */
+    intptr_t osHandle = _get_osfhandle(_fileno(input));
+    if (osHandle == -1)
+        return EBADF;
+    *handle = (FileHandle)(uintptr_t)osHandle;
+    return 0;
+}
+
+void OpReleaseBytesHandle(FileHandle handle)
+{
+    (void)handle;   /* closed with the input */
+}
+
+int OpTempCreate(const char *path, std::string *tempName)
 {
     static unsigned counter;
     char suffix[32];
 
-    (void)program;   /* Windows knows programs by their name, not a mode */
     /* No mkstemp: the name comes from the process id and a counter, and
      * _O_EXCL refuses names that exist. */
     for (int attempt = 0; attempt < 100; attempt++) {
@@ -31,6 +53,17 @@ int OpTempCreate(const char *path, int program, std::string *tempName)
             return fd;
     }
     return -1;
+}
+
+int OpTempTakeMode(int fd, const char *path, int program)
+{
+    /* ReplaceFile keeps the replaced file's attributes and access control
+     * list; a new file gets the folder's. Windows knows programs by their
+     * name, not a mode. */
+    (void)fd;
+    (void)path;
+    (void)program;
+    return 0;
 }
 
 int OpTempWrite(int fd, const uint8_t *bytes, size_t size)
@@ -55,10 +88,31 @@ int OpTempClose(int fd)
     return error;
 }
 
+int OpResolveOutput(const char *path, std::string *target)
+{
+    target->assign(path);
+    return 1;
+}
+
+typedef BOOL(WINAPI *ReplaceFileFn)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+
 int OpReplaceFile(const char *tempName, const char *path, std::string *why)
 {
     char text[64];
 
+    /* ReplaceFileA keeps the replaced file's attributes and access control
+     * list, which a rename would swap for the temporary file's. Windows
+     * 2000 and later have it; before, and where it fails (another volume,
+     * a file system without the support), the rename. */
+    ReplaceFileFn replaceFile =
+        (ReplaceFileFn)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReplaceFileA");
+    char fullPath[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, sizeof fullPath, fullPath, NULL);
+    /* A full path: Wine's ReplaceFile fails on a bare file name. */
+    if (replaceFile && length > 0 && length < sizeof fullPath &&
+        GetFileAttributesA(fullPath) != INVALID_FILE_ATTRIBUTES &&
+        replaceFile(fullPath, tempName, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
+        return 1;
     if (MoveFileExA(tempName, path, MOVEFILE_REPLACE_EXISTING))
         return 1;
     snprintf(text, sizeof text, "Windows error %lu", (unsigned long)GetLastError());

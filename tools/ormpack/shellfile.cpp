@@ -9,6 +9,17 @@
 #include <stdio.h>
 #include <string.h>
 
+/* The first ".ormset" section, if it has room for the whole record,
+ * wherever its raw data lies (in a file cut short it may reach past the
+ * end). */
+static int FindRecordSection(const PeImage *pe, PeSection *section)
+{
+    for (uint32_t i = 0; PeGetSection(pe, i, section); i++)
+        if (strcmp(section->name, PS_SECTION_NAME) == 0)
+            return section->rawSize >= PS_RECORD_SIZE;
+    return 0;
+}
+
 int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile *shell)
 {
     PeSection section;
@@ -19,13 +30,21 @@ int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile
     if (result != PE_OK)
         return OpFail("'%s' is not a PE program file", path), 0;
     shell->isSigned = PeGetCertificateTable(&shell->pe, &shell->certOffset, &shell->certSize);
-    if (!PeFindSection(&shell->pe, PS_SECTION_NAME, &section) || section.rawSize < PS_RECORD_SIZE)
+    shell->imageEnd = OpImageEnd(&shell->pe);
+    /* The extents first: in a file cut at or before its record the record
+     * is missing because the file is cut, and that is what to report. */
+    PeCheckExtents(&shell->pe, &shell->extent);
+    if (!FindRecordSection(&shell->pe, &section)) {
+        if (shell->extent.part != PE_EXTENT_OK)
+            return 1;
         return OpFail("no settings record found in '%s' (no %s section holding one)", path,
                       PS_SECTION_NAME), 0;
+    }
     shell->recordOffset = section.rawOffset;
-    shell->hasMagic = memcmp(bytes.data() + section.rawOffset, PS_MAGIC, sizeof PS_MAGIC) == 0;
-    PeCheckExtents(&shell->pe, &shell->extent);
-    shell->imageEnd = OpImageEnd(&shell->pe);
+    /* Always so in a complete file, whose sections all lie inside it. */
+    shell->hasRecord = section.rawOffset + (uint64_t)PS_RECORD_SIZE <= bytes.size();
+    shell->hasMagic = shell->hasRecord &&
+                      memcmp(bytes.data() + section.rawOffset, PS_MAGIC, sizeof PS_MAGIC) == 0;
     return 1;
 }
 

@@ -15,6 +15,8 @@
 typedef struct OpShellFile {
     PeImage pe;              /* headers; points into the caller's bytes */
     uint32_t recordOffset;   /* file offset of the settings record */
+    int hasRecord;           /* the record's bytes lie inside the file (not so in a
+                                file cut at or before its end) */
     int hasMagic;            /* the record there begins with its magic */
     int isSigned;            /* an Authenticode certificate table is present */
     uint32_t certOffset;     /* its file offset and size, when signed */
@@ -24,11 +26,13 @@ typedef struct OpShellFile {
                                 extent.part is not PE_EXTENT_OK (a file cut short) */
 } OpShellFile;
 
-/* Parses the PE headers and finds the settings record: the start of the
- * ".ormset" section, with room for the whole record. The record may be
- * damaged, its magic too (hasMagic): the shell would read it there and
- * find it invalid. Returns 1, or 0 after printing why the file is not a
- * shell. */
+/* Parses the PE headers, checks that the image lies inside the file
+ * (extent) and finds the settings record: the start of the ".ormset"
+ * section, with room for the whole record. The record may be damaged, its
+ * magic too (hasMagic): the shell would read it there and find it invalid.
+ * A file cut short is opened even when its record is missing (hasRecord 0),
+ * so that the caller reports the cut. Returns 1, or 0 after printing why
+ * the file is not a shell. */
 int OpOpenShell(const char *path, const std::vector<uint8_t> &bytes, OpShellFile *shell /* OUT */);
 
 /* The end of the last section's raw data that lies inside the file. */
