@@ -140,7 +140,7 @@ void TieRelease(HANDLE job);
 void PublishShellFileName(const ShellSelf *self);
 
 /* Wait (wait.cpp): returns TRUE with the product's exit code when it waited
- * on the product's process. */
+ * on the product's process and saw it end; FALSE after a failed wait. */
 BOOL WaitForProduct(const LaunchOutcome *outcome, const char *programPath,
                     DWORD *productExitCode /* OUT */);
 

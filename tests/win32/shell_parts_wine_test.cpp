@@ -90,6 +90,45 @@ TEST(LaunchProduct, RefusesRequestOfWrongSize)
     EXPECT_EQ(SetErrorMode(before), 0u);
 }
 
+/* ---- the wait ---------------------------------------------------------------- */
+
+struct WaitCall {
+    LaunchOutcome outcome;
+    BOOL waited;
+    DWORD exitCode;
+};
+
+DWORD WINAPI WaitThread(void *param)
+{
+    WaitCall *call = (WaitCall *)param;
+    call->waited = WaitForProduct(&call->outcome, "", &call->exitCode);
+    return 0;
+}
+
+/* A wait that fails (here: a handle without the right to wait on it) has
+ * not seen the product end. Its exit code would read STILL_ACTIVE (259), so
+ * the wait must not report one for the shell to pass on. */
+TEST(WaitForProduct, FailedWaitReportsNoExitCode)
+{
+    WaitCall call = {};
+    call.exitCode = 0xDEADBEEF;
+    call.outcome.started = TRUE;
+    call.outcome.process =
+        OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+    ASSERT_NE(call.outcome.process, nullptr) << GetLastError();
+    DWORD code = 0;
+    ASSERT_TRUE(GetExitCodeProcess(call.outcome.process, &code));
+    ASSERT_EQ(code, (DWORD)STILL_ACTIVE) << "the handle reads no exit code: the case tests nothing";
+    ASSERT_EQ(WaitForSingleObject(call.outcome.process, 0), WAIT_FAILED)
+        << "the handle can be waited on: the case tests nothing";
+
+    HANDLE thread = CreateThread(NULL, 0, WaitThread, &call, 0, NULL);
+    ASSERT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0) << "the wait did not end";
+    CloseHandle(thread);
+    EXPECT_FALSE(call.waited) << "exit code " << call.exitCode;
+    CloseHandle(call.outcome.process);
+}
+
 /* ---- the command tail ----------------------------------------------------- */
 
 TEST(CommandTail, SplitsOffTheProgramNameByOneRule)
