@@ -355,6 +355,10 @@ TEST_F(Elevation, Error740StartsTheProductThroughRunas)
     EXPECT_EQ(fake.file, path_);
     EXPECT_EQ(fake.parameters, arguments_);
     EXPECT_TRUE(fake.mask & SEE_MASK_NOCLOSEPROCESS) << std::hex << fake.mask;
+    EXPECT_TRUE(fake.mask & SEE_MASK_NOASYNC) << std::hex << fake.mask;
+    /* A failure is reported by the shell's own box alone: the system shows
+     * none of its own before it. */
+    EXPECT_TRUE(fake.mask & SEE_MASK_FLAG_NO_UI) << std::hex << fake.mask;
     wchar_t directory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, directory);
     EXPECT_EQ(fake.directory, directory);
