@@ -220,7 +220,6 @@ static void ReportLaunchFailure(const LaunchRequest *request, DWORD error)
 static void TakeProcess(LaunchOutcome *outcome, const PROCESS_INFORMATION *process)
 {
     outcome->started = TRUE;
-    outcome->processId = process->dwProcessId;
     outcome->process = process->hProcess;
     CloseHandle(process->hThread);
 }

@@ -63,8 +63,6 @@ typedef struct LaunchRequest {
 } LaunchRequest;
 
 typedef struct LaunchOutcome {
-    DWORD processId;            /* OUT: id of the started product; 0 if none (or
-                                 * unknown, after an elevated start) */
     HANDLE process;             /* OUT: the product's process, kept for the wait
                                  * and its exit code; NULL if none */
     BOOL started;               /* OUT: the system started the product */
