@@ -11,6 +11,7 @@
 
 #include "look3d_internal.h"
 #include "look3d_testutil.h"
+#include "rig_util.h"
 
 namespace {
 
@@ -293,43 +294,6 @@ TEST_F(Look3dCore, FailedFirstOpenStaysOffUntilClosedAndReopened)
     EXPECT_TRUE(Look3dOpen(Self()));
 }
 
-/* Points this program's import of `function` from `dll` at `replacement`
- * and returns what it pointed at, or NULL when the program has no such
- * import. The look is linked into this program: its calls go through here. */
-void *ReplaceImport(const char *dll, const char *function, void *replacement)
-{
-    BYTE *base = (BYTE *)GetModuleHandleA(NULL);
-    const IMAGE_NT_HEADERS *nt =
-        (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (const IMAGE_IMPORT_DESCRIPTOR *d =
-             (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports.VirtualAddress);
-         d->Name != 0; d++) {
-        if (lstrcmpiA((const char *)(base + d->Name), dll) != 0)
-            continue;
-        const IMAGE_THUNK_DATA *names = (const IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
-        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
-        for (; names->u1.AddressOfData != 0; names++, slots++) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            const IMAGE_IMPORT_BY_NAME *byName =
-                (const IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData);
-            if (strcmp((const char *)byName->Name, function) != 0)
-                continue;
-            void *previous = (void *)slots->u1.Function;
-            DWORD protection;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
-                           &protection);
-            slots->u1.Function = (ULONG_PTR)replacement;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection,
-                           &protection);
-            return previous;
-        }
-    }
-    return NULL;
-}
-
 /* A display of one plane of one bit: too few colours for the look. */
 int WINAPI OneBitDisplay(HDC, int)
 {
@@ -351,10 +315,10 @@ TEST_F(Look3dCore, CloseDeletesOnlyTheAtomReferencesItsOpenAdded)
     Look3dClose(Self());
     EXPECT_EQ(GlobalFindAtomA("C3d"), other) << "the first close took its own reference only";
 
-    void *real = ReplaceImport("gdi32.dll", "GetDeviceCaps", (void *)OneBitDisplay);
+    void *real = RigReplaceImport("gdi32.dll", "GetDeviceCaps", (void *)OneBitDisplay);
     ASSERT_NE(real, nullptr) << "this program does not import GetDeviceCaps";
     BOOL opened = Look3dOpen(Self());
-    ReplaceImport("gdi32.dll", "GetDeviceCaps", real);
+    RigReplaceImport("gdi32.dll", "GetDeviceCaps", real);
     EXPECT_FALSE(opened) << "the display check did not fail";
     EXPECT_EQ(Look3d.oldProcAtom, other) << "windows outliving the look still find their property";
     EXPECT_EQ(Look3d.offAtom, otherOff);

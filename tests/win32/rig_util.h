@@ -103,4 +103,10 @@ std::string RigWaitForFile(const std::string &path, DWORD timeoutMs);
 /* Copies `from` to `to`, replacing it. */
 bool RigCopyFile(const std::string &from, const std::string &to);
 
+/* Points this program's import of `function` from `dll` at `replacement`
+ * and returns what it pointed at, or NULL when the program has no such
+ * import. Code linked into the program (the look, the file layer) calls the
+ * system through these imports, so a test sees or changes what it asks. */
+void *RigReplaceImport(const char *dll, const char *function, void *replacement);
+
 #endif
