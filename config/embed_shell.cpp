@@ -7,15 +7,13 @@
  * so that a folder name outside the ANSI code page still works; where the
  * wide functions are stubs (the 95 family, Win32s: ERROR_CALL_NOT_IMPLEMENTED)
  * it is read as ANSI text, which is also what the shell writes there. A name
- * of MAX_PATH characters or more gets the \\?\ prefix, without which the
- * system would not open it. On POSIX the variable is read with getenv.
+ * of any length opens (the file layer gives a long one its \\?\ form). On
+ * POSIX the variable is read with getenv.
  *
  * Buffers come from the engine's allocator (IniMemAlloc), like every other
  * allocation of the configuration library.
  */
 #include "embed.h"
-
-#include <string.h>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -80,43 +78,6 @@ static char *ReadVariableA(void)
     }
 }
 
-/* EmbedLoadIniW of `name`; a drive path ("C:\...") or network path
- * ("\\server\share\...") of MAX_PATH characters or more is opened through
- * its \\?\ or \\?\UNC\ form. Names that already carry a prefix, and
- * relative names, are opened as they are. */
-static IniFile *LoadWide(const wchar_t *name)
-{
-    static const wchar_t kLong[] = L"\\\\?\\";
-    static const wchar_t kLongUnc[] = L"\\\\?\\UNC";
-    size_t length = wcslen(name), prefixLength, restLength;
-    const wchar_t *prefix, *rest;
-    wchar_t *full;
-    IniFile *ini;
-
-    if (length < MAX_PATH)
-        return EmbedLoadIniW(name);
-    if (((name[0] >= L'A' && name[0] <= L'Z') || (name[0] >= L'a' && name[0] <= L'z')) &&
-        name[1] == L':' && name[2] == L'\\') {
-        prefix = kLong;
-        rest = name;                       /* \\?\C:\... */
-    } else if (name[0] == L'\\' && name[1] == L'\\' && name[2] != L'?' && name[2] != L'.') {
-        prefix = kLongUnc;
-        rest = name + 1;                   /* \\?\UNC\server\share\... */
-    } else {
-        return EmbedLoadIniW(name);
-    }
-    prefixLength = wcslen(prefix);
-    restLength = wcslen(rest);
-    full = (wchar_t *)IniMemAlloc((prefixLength + restLength + 1) * sizeof(wchar_t));
-    if (!full)
-        return NULL;
-    memcpy(full, prefix, prefixLength * sizeof(wchar_t));
-    memcpy(full + prefixLength, rest, (restLength + 1) * sizeof(wchar_t));
-    ini = EmbedLoadIniW(full);
-    IniMemFree(full);
-    return ini;
-}
-
 IniFile *EmbedLoadShellIni(void)
 {
     int notImplemented;
@@ -124,7 +85,7 @@ IniFile *EmbedLoadShellIni(void)
     wchar_t *wide = ReadVariableW(&notImplemented);
 
     if (wide) {
-        ini = LoadWide(wide);
+        ini = EmbedLoadIniW(wide);
         IniMemFree(wide);
     } else if (notImplemented) {
         char *narrow = ReadVariableA();

@@ -105,9 +105,6 @@ DWORD ShellPlatform(void);
 /* Own file name (selfname.cpp): fills `self` with the UTF-16 name when
  * `wide`, else with the ANSI one. */
 void GetShellSelf(HINSTANCE instance, BOOL wide, ShellSelf *self);
-/* `path`, or a heap copy in the \\?\ form when it is MAX_PATH or longer;
- * NULL when there is no memory for the copy. */
-wchar_t *ShellOpenableNameW(const wchar_t *path);
 
 /* Command tail (cmdline.cpp): the line without the program's name and the
  * blanks after it; never null. */

@@ -185,22 +185,6 @@ TEST(ShellSelf, NamesItsOwnFileInEitherCharacterSet)
     EXPECT_EQ(std::string(self.fileNameA), std::string(name, length));
 }
 
-TEST(ShellSelf, OpenableNameOfLongPaths)
-{
-    std::wstring shortName = L"C:\\app\\SHELL.EXE";
-    EXPECT_EQ(ShellOpenableNameW(shortName.c_str()), shortName.c_str()) << "short names stay as they are";
-    std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\SHELL.EXE";
-    wchar_t *name = ShellOpenableNameW(deep.c_str());
-    EXPECT_EQ(std::wstring(name), L"\\\\?\\" + deep);
-    HeapFree(GetProcessHeap(), 0, name);
-    std::wstring network = L"\\\\server\\share\\" + std::wstring(300, L'd') + L"\\SHELL.EXE";
-    name = ShellOpenableNameW(network.c_str());
-    EXPECT_EQ(std::wstring(name), L"\\\\?\\UNC" + network.substr(1));
-    HeapFree(GetProcessHeap(), 0, name);
-    std::wstring prefixed = L"\\\\?\\" + deep;
-    EXPECT_EQ(ShellOpenableNameW(prefixed.c_str()), prefixed.c_str());
-}
-
 TEST(ExpandPathMacrosW, Table)
 {
     wchar_t windows[MAX_PATH];

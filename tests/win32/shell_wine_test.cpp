@@ -814,9 +814,7 @@ TEST_F(ShellWine, ShellStepsBeyondPlainPathLength)
         GetShellSelf(module, TRUE, &self);
         ASSERT_NE(self.fileNameW, nullptr);
         EXPECT_EQ(RigUtf8(self.fileNameW), shell);
-        wchar_t *openable = ShellOpenableNameW(self.fileNameW);
-        ASSERT_NE(openable, nullptr);
-        IniFile *configuration = EmbedLoadIniW(openable);
+        IniFile *configuration = EmbedLoadIniW(self.fileNameW);
         EXPECT_NE(configuration, nullptr) << "the configuration appended to the shell";
         if (configuration)
             IniClose(configuration);
@@ -824,8 +822,6 @@ TEST_F(ShellWine, ShellStepsBeyondPlainPathLength)
         ASSERT_NE(product, nullptr);
         EXPECT_EQ(RigUtf8(product), folder + "\\PRODUCT.EXE");
         HeapFree(GetProcessHeap(), 0, product);
-        if (openable != self.fileNameW)
-            HeapFree(GetProcessHeap(), 0, openable);
         HeapFree(GetProcessHeap(), 0, (void *)self.fileNameW);
         FreeLibrary(module);
     }
