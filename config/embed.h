@@ -88,8 +88,12 @@ IniFile *EmbedLoadIniW(const wchar_t *path);
 #endif
 
 /* The name of the environment variable in which the shell hands its own
- * full file name to the product it starts. */
+ * full file name to the product it starts; on Windows also as a UTF-16
+ * string, for the wide environment functions. */
 #define EMBED_SHELL_VARIABLE "ORMGEN32_SHELL"
+#ifdef _WIN32
+#define EMBED_SHELL_VARIABLE_W L"ORMGEN32_SHELL"
+#endif
 
 /* For a product: the configuration text appended to the shell that started
  * it. Reads the file named by the environment variable ORMGEN32_SHELL (the

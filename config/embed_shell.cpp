@@ -23,76 +23,49 @@
 
 #ifdef _WIN32
 
-#define WIDE_TEXT(text)  WIDE_TEXT_(text)
-#define WIDE_TEXT_(text) L##text
-#define SHELL_VARIABLE_W WIDE_TEXT(EMBED_SHELL_VARIABLE)
-
-/* The variable's value, from IniMemAlloc, or NULL when it is unset or
- * empty. The first try fits every ordinary path; a longer value is read
- * again into a buffer of the size the system asks for. *notImplemented is
- * set when the system has no wide environment functions. */
-static wchar_t *ReadVariableW(int *notImplemented)
+/* The variable's value, UTF-16 when `wide`, else ANSI text, in a buffer from
+ * IniMemAlloc; NULL when it is unset or empty. The first try fits every
+ * ordinary path; a longer value is read again into a buffer of the size the
+ * system asks for. *notImplemented is set when the system has no such
+ * function (the wide ones on the 95 family and Win32s). */
+static void *ReadVariable(int wide, int *notImplemented)
 {
     DWORD size = MAX_PATH + 1, n;
-    wchar_t *value;
+    void *value;
 
-    *notImplemented = 0;
     for (;;) {
-        value = (wchar_t *)IniMemAlloc(size * sizeof(wchar_t));
+        value = IniMemAlloc(size * (wide ? sizeof(wchar_t) : 1));
         if (!value)
             return NULL;
         SetLastError(NO_ERROR);
-        n = GetEnvironmentVariableW(SHELL_VARIABLE_W, value, size);
+        n = wide ? GetEnvironmentVariableW(EMBED_SHELL_VARIABLE_W, (wchar_t *)value, size)
+                 : GetEnvironmentVariableA(EMBED_SHELL_VARIABLE, (char *)value, size);
+        if (n != 0 && n < size)
+            return value;
+        IniMemFree(value);
         if (n == 0) {
-            /* Unset, empty, or no wide functions on this system. */
+            /* Unset, empty, or no such function on this system. */
             *notImplemented = GetLastError() == ERROR_CALL_NOT_IMPLEMENTED;
-            IniMemFree(value);
             return NULL;
         }
-        if (n < size)
-            return value;
         /* Too small: n is the size needed, its zero included. */
-        IniMemFree(value);
-        size = n;
-    }
-}
-
-static char *ReadVariableA(void)
-{
-    DWORD size = MAX_PATH + 1, n;
-    char *value;
-
-    for (;;) {
-        value = (char *)IniMemAlloc(size);
-        if (!value)
-            return NULL;
-        n = GetEnvironmentVariableA(EMBED_SHELL_VARIABLE, value, size);
-        if (n == 0) {
-            IniMemFree(value);
-            return NULL;
-        }
-        if (n < size)
-            return value;
-        IniMemFree(value);
         size = n;
     }
 }
 
 IniFile *EmbedLoadShellIni(void)
 {
-    int notImplemented;
+    int wide = 1, notImplemented = 0;
     IniFile *ini = NULL;
-    wchar_t *wide = ReadVariableW(&notImplemented);
+    void *name = ReadVariable(wide, &notImplemented);
 
-    if (wide) {
-        ini = EmbedLoadIniW(wide);
-        IniMemFree(wide);
-    } else if (notImplemented) {
-        char *narrow = ReadVariableA();
-        if (narrow) {
-            ini = EmbedLoadIni(narrow);
-            IniMemFree(narrow);
-        }
+    if (name == NULL && notImplemented) {
+        wide = 0;
+        name = ReadVariable(wide, &notImplemented);
+    }
+    if (name) {
+        ini = wide ? EmbedLoadIniW((const wchar_t *)name) : EmbedLoadIni((const char *)name);
+        IniMemFree(name);
     }
     return ini;
 }

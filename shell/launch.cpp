@@ -17,8 +17,6 @@
 
 #include <string.h>
 
-#define MACRO_WINDIR    "$WINDIR\\"
-#define MACRO_SHELLDIR  "$SHELLDIR\\"
 #define COMMAND_LINE_FORMAT "\"%s\" %s"
 #define PATH_SEPARATOR  '\\'
 #define REASON_SIZE     512
