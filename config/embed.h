@@ -102,7 +102,13 @@ IniFile *EmbedLoadIniW(const wchar_t *path);
  * Returns the IniFile, which the caller reads with the lookups of ini.h and
  * releases with IniClose; or NULL when the variable is unset or empty (the
  * product was not started by a shell), or the file has no container, or
- * the container or its text is damaged. */
+ * the container or its text is damaged.
+ * A product that asks for administrator rights never has the variable: the
+ * shell starts it through the elevation prompt, and Windows gives an
+ * elevated program a fresh environment, not the shell's. Such a product
+ * reads its shell with EmbedLoadIni(W) by a name the vendor chooses (the
+ * packaged shell beside the product), or leaves requireAdministrator out of
+ * its manifest and elevates inside it where needed. */
 IniFile *EmbedLoadShellIni(void);
 
 #ifdef __cplusplus
