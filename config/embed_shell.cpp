@@ -13,7 +13,7 @@
  * Buffers come from the engine's allocator (IniMemAlloc), like every other
  * allocation of the configuration library.
  */
-#include "embed.h"
+#include "embed_public.h"
 
 #ifdef _WIN32
 #include <windows.h>

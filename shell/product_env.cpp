@@ -11,7 +11,7 @@
  */
 #include "shell.h"
 
-#include "embed.h"
+#include "embed_public.h"
 
 void PublishShellFileName(const ShellSelf *self)
 {

@@ -10,7 +10,7 @@
  */
 #include "shell.h"
 
-#include "embed.h"
+#include "embed_public.h"
 #include "ini.h"
 #include "look3d.h"
 
