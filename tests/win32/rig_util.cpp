@@ -309,6 +309,32 @@ void RigDismissMessageBox(const RigMessageBox *box)
     PostMessageA(box->window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+static DWORD WINAPI RunShow(void *show)
+{
+    (*(const std::function<void()> *)show)();
+    return 0;
+}
+
+bool RigReadBoxOnWorker(const std::function<void()> &show, RigMessageBox *box, DWORD timeoutMs)
+{
+    RigProcess self = {NULL, GetCurrentProcessId()};
+    HANDLE thread = CreateThread(NULL, 0, RunShow, (void *)&show, 0, NULL);
+
+    box->window = NULL;
+    if (thread == NULL)
+        return false;
+    bool found = RigFindMessageBox(&self, timeoutMs, box);
+    if (found)
+        RigDismissMessageBox(box);
+    bool ended = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateThread(thread, 0xDEAD);
+        WaitForSingleObject(thread, timeoutMs);
+    }
+    CloseHandle(thread);
+    return found && ended;
+}
+
 bool RigSetWindowsVersion(const char *exeName, const char *version)
 {
     std::string path = std::string("Software\\Wine\\AppDefaults\\") + exeName;

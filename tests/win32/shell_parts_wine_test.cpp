@@ -289,27 +289,10 @@ protected:
 
     /* Runs the launcher on a worker thread, since a failed start shows a
      * box: the box is read back and dismissed from here. */
-    struct Call {
-        const LaunchRequest *request;
-        LaunchOutcome *outcome;
-    };
-    static DWORD WINAPI LaunchThread(void *param)
-    {
-        Call *call = (Call *)param;
-        LaunchProduct(call->request, call->outcome);
-        return 0;
-    }
     RigMessageBox LaunchExpectingBox(LaunchOutcome *outcome)
     {
-        Call call = {&request_, outcome};
-        HANDLE thread = CreateThread(NULL, 0, LaunchThread, &call, 0, NULL);
         RigMessageBox box = {};
-        RigProcess self = {NULL, GetCurrentProcessId()};
-        EXPECT_TRUE(RigFindMessageBox(&self, 20000, &box));
-        if (box.window)
-            RigDismissMessageBox(&box);
-        EXPECT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
-        CloseHandle(thread);
+        EXPECT_TRUE(RigReadBoxOnWorker([&] { LaunchProduct(&request_, outcome); }, &box));
         return box;
     }
 
