@@ -1,9 +1,12 @@
 /*
  * Reading the configuration container appended to a program file (format in
- * embed_format.h). The shell calls EmbedLoadIni with its own file name; the
- * packaging tool reads containers through the same functions, so what it
- * reports is what the shell will see. A product started by the shell calls
- * EmbedLoadShellIni to read the same configuration.
+ * embed_format.h): the block reads and the report of what they found, for
+ * the project's own tools and tests. The shell calls EmbedLoadIni with its
+ * own file name; the packaging tool reads containers through the same
+ * functions, so what it reports is what the shell will see. What a product
+ * calls (EmbedLoadIni, EmbedLoadShellIni, ...) is declared in
+ * embed_public.h, which this header includes; only that one is installed,
+ * as <ormgen32/embed.h>.
  *
  * Every failure gives none (NULL) and leaves nothing to free: a missing or
  * short file, wrong magic or version, header copies that differ, a length
@@ -16,6 +19,7 @@
 #include <stdint.h>
 
 #include "embed_format.h"
+#include "embed_public.h"
 #include "fileio.h"
 #include "ini.h"
 
@@ -75,31 +79,6 @@ void EmbedFreeBlock(char *body);
  * Returns the body as EmbedReadBlock does. */
 char *EmbedReadAppended(FileHandle file, uint32_t fileSize, uint32_t *length /* OUT */,
                         EmbedReadReport *report /* OUT, may be NULL */);
-
-/* Opens the program file at `path`, reads its appended container and parses
- * the body as configuration text. Returns the IniFile, which the caller
- * releases with IniClose, or NULL. */
-IniFile *EmbedLoadIni(const char *path);
-
-#ifdef _WIN32
-/* EmbedLoadIni with a UTF-16 file name (FileOpenW), for a program file whose
- * name the ANSI code page cannot spell; Windows NT only. */
-IniFile *EmbedLoadIniW(const wchar_t *path);
-#endif
-
-/* The name of the environment variable in which the shell hands its own
- * full file name to the product it starts. */
-#define EMBED_SHELL_VARIABLE "ORMGEN32_SHELL"
-
-/* For a product: the configuration text appended to the shell that started
- * it. Reads the file named by the environment variable ORMGEN32_SHELL (the
- * shell sets it to its own full file name, as UTF-16 on Windows NT, so any
- * folder name works) and parses its container as EmbedLoadIni does.
- * Returns the IniFile, which the caller reads with the lookups of ini.h and
- * releases with IniClose; or NULL when the variable is unset or empty (the
- * product was not started by a shell), or the file has no container, or
- * the container or its text is damaged. */
-IniFile *EmbedLoadShellIni(void);
 
 #ifdef __cplusplus
 }

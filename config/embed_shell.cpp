@@ -7,15 +7,13 @@
  * so that a folder name outside the ANSI code page still works; where the
  * wide functions are stubs (the 95 family, Win32s: ERROR_CALL_NOT_IMPLEMENTED)
  * it is read as ANSI text, which is also what the shell writes there. A name
- * of MAX_PATH characters or more gets the \\?\ prefix, without which the
- * system would not open it. On POSIX the variable is read with getenv.
+ * of any length opens (the file layer gives a long one its \\?\ form). On
+ * POSIX the variable is read with getenv.
  *
  * Buffers come from the engine's allocator (IniMemAlloc), like every other
  * allocation of the configuration library.
  */
-#include "embed.h"
-
-#include <string.h>
+#include "embed_public.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,113 +23,49 @@
 
 #ifdef _WIN32
 
-#define WIDE_TEXT(text)  WIDE_TEXT_(text)
-#define WIDE_TEXT_(text) L##text
-#define SHELL_VARIABLE_W WIDE_TEXT(EMBED_SHELL_VARIABLE)
-
-/* The variable's value, from IniMemAlloc, or NULL when it is unset or
- * empty. The first try fits every ordinary path; a longer value is read
- * again into a buffer of the size the system asks for. *notImplemented is
- * set when the system has no wide environment functions. */
-static wchar_t *ReadVariableW(int *notImplemented)
+/* The variable's value, UTF-16 when `wide`, else ANSI text, in a buffer from
+ * IniMemAlloc; NULL when it is unset or empty. The first try fits every
+ * ordinary path; a longer value is read again into a buffer of the size the
+ * system asks for. *notImplemented is set when the system has no such
+ * function (the wide ones on the 95 family and Win32s). */
+static void *ReadVariable(int wide, int *notImplemented)
 {
     DWORD size = MAX_PATH + 1, n;
-    wchar_t *value;
+    void *value;
 
-    *notImplemented = 0;
     for (;;) {
-        value = (wchar_t *)IniMemAlloc(size * sizeof(wchar_t));
+        value = IniMemAlloc(size * (wide ? sizeof(wchar_t) : 1));
         if (!value)
             return NULL;
         SetLastError(NO_ERROR);
-        n = GetEnvironmentVariableW(SHELL_VARIABLE_W, value, size);
+        n = wide ? GetEnvironmentVariableW(EMBED_SHELL_VARIABLE_W, (wchar_t *)value, size)
+                 : GetEnvironmentVariableA(EMBED_SHELL_VARIABLE, (char *)value, size);
+        if (n != 0 && n < size)
+            return value;
+        IniMemFree(value);
         if (n == 0) {
-            /* Unset, empty, or no wide functions on this system. */
+            /* Unset, empty, or no such function on this system. */
             *notImplemented = GetLastError() == ERROR_CALL_NOT_IMPLEMENTED;
-            IniMemFree(value);
             return NULL;
         }
-        if (n < size)
-            return value;
         /* Too small: n is the size needed, its zero included. */
-        IniMemFree(value);
         size = n;
     }
-}
-
-static char *ReadVariableA(void)
-{
-    DWORD size = MAX_PATH + 1, n;
-    char *value;
-
-    for (;;) {
-        value = (char *)IniMemAlloc(size);
-        if (!value)
-            return NULL;
-        n = GetEnvironmentVariableA(EMBED_SHELL_VARIABLE, value, size);
-        if (n == 0) {
-            IniMemFree(value);
-            return NULL;
-        }
-        if (n < size)
-            return value;
-        IniMemFree(value);
-        size = n;
-    }
-}
-
-/* EmbedLoadIniW of `name`; a drive path ("C:\...") or network path
- * ("\\server\share\...") of MAX_PATH characters or more is opened through
- * its \\?\ or \\?\UNC\ form. Names that already carry a prefix, and
- * relative names, are opened as they are. */
-static IniFile *LoadWide(const wchar_t *name)
-{
-    static const wchar_t kLong[] = L"\\\\?\\";
-    static const wchar_t kLongUnc[] = L"\\\\?\\UNC";
-    size_t length = wcslen(name), prefixLength, restLength;
-    const wchar_t *prefix, *rest;
-    wchar_t *full;
-    IniFile *ini;
-
-    if (length < MAX_PATH)
-        return EmbedLoadIniW(name);
-    if (((name[0] >= L'A' && name[0] <= L'Z') || (name[0] >= L'a' && name[0] <= L'z')) &&
-        name[1] == L':' && name[2] == L'\\') {
-        prefix = kLong;
-        rest = name;                       /* \\?\C:\... */
-    } else if (name[0] == L'\\' && name[1] == L'\\' && name[2] != L'?' && name[2] != L'.') {
-        prefix = kLongUnc;
-        rest = name + 1;                   /* \\?\UNC\server\share\... */
-    } else {
-        return EmbedLoadIniW(name);
-    }
-    prefixLength = wcslen(prefix);
-    restLength = wcslen(rest);
-    full = (wchar_t *)IniMemAlloc((prefixLength + restLength + 1) * sizeof(wchar_t));
-    if (!full)
-        return NULL;
-    memcpy(full, prefix, prefixLength * sizeof(wchar_t));
-    memcpy(full + prefixLength, rest, (restLength + 1) * sizeof(wchar_t));
-    ini = EmbedLoadIniW(full);
-    IniMemFree(full);
-    return ini;
 }
 
 IniFile *EmbedLoadShellIni(void)
 {
-    int notImplemented;
+    int wide = 1, notImplemented = 0;
     IniFile *ini = NULL;
-    wchar_t *wide = ReadVariableW(&notImplemented);
+    void *name = ReadVariable(wide, &notImplemented);
 
-    if (wide) {
-        ini = LoadWide(wide);
-        IniMemFree(wide);
-    } else if (notImplemented) {
-        char *narrow = ReadVariableA();
-        if (narrow) {
-            ini = EmbedLoadIni(narrow);
-            IniMemFree(narrow);
-        }
+    if (name == NULL && notImplemented) {
+        wide = 0;
+        name = ReadVariable(wide, &notImplemented);
+    }
+    if (name) {
+        ini = wide ? EmbedLoadIniW((const wchar_t *)name) : EmbedLoadIni((const char *)name);
+        IniMemFree(name);
     }
     return ini;
 }

@@ -4,9 +4,9 @@
  * and its release (ini_parse.cpp), the lookups with typed values and
  * diagnostics (ini_lookup.cpp), and the writer (ini_write.cpp). All file
  * work goes through the file access layer (fileio.h). Plain C-style code:
- * no global state, memory from IniMemAlloc/IniMemFree only. This header, and
- * embed.h with what it includes, is the C interface that products include
- * as <ormgen32/ini.h>.
+ * no global state, memory from IniMemAlloc/IniMemFree only. This header and
+ * embed_public.h are the C interface that products include, as
+ * <ormgen32/ini.h> and <ormgen32/embed.h>.
  *
  * Text format, one line at a time (CR, LF and zero bytes end lines; blank
  * lines are skipped; at most 255 characters of a line are read):

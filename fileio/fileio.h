@@ -125,8 +125,10 @@ uint16_t FileOpen(const char *path, uint16_t flags,
 
 #ifdef _WIN32
 /* FileOpen with a UTF-16 name, Windows NT only: for names outside the ANSI
- * code page and paths longer than MAX_PATH (with the \\?\ prefix). On
- * systems without wide file functions it fails with 120 (not implemented). */
+ * code page, and full names of any length (a drive or network name of
+ * MAX_PATH characters or more is opened through its \\?\ or \\?\UNC\ form).
+ * On systems without wide file functions it fails with 120 (not
+ * implemented). */
 uint16_t FileOpenW(const wchar_t *path, uint16_t flags,
                    FileHandle *handle,         /* OUT: FILE_NO_HANDLE on failure */
                    uint32_t *err);

@@ -7,6 +7,8 @@
  */
 #include "fileio_win32.h"
 
+#include <string.h>
+
 char PathSeparator(void)
 {
     return '\\';
@@ -46,14 +48,49 @@ uint16_t FileOpen(const char *path, uint16_t flags, FileHandle *handle, uint32_t
                               FILE_ATTRIBUTE_NORMAL, NULL), handle, err);
 }
 
+/* A drive name ("C:\...") or network name ("\\server\share\...") of
+ * MAX_PATH characters or more opens only through its \\?\ or \\?\UNC\ form
+ * (plain, the system takes it only where it and the program opted into long
+ * paths). The form is taken literally: the name must be a full one with
+ * backslashes and no "." or ".." parts, as GetModuleFileNameW gives it.
+ * Shorter and relative names, names with a device prefix, and any name when
+ * there is no memory for the long form, are opened as they are. */
 uint16_t FileOpenW(const wchar_t *path, uint16_t flags, FileHandle *handle, uint32_t *err)
 {
+    static const wchar_t LONG_PREFIX[] = L"\\\\?\\UNC";
     DWORD access, share;
+    size_t length = 0, prefix = 0, dropped = 0;
+    wchar_t *longName = NULL;
+    uint16_t opened;
+
+    while (path[length] != 0)
+        length++;
+    if (length >= MAX_PATH) {
+        wchar_t drive = (wchar_t)(path[0] | 0x20);
+        if (drive >= 'a' && drive <= 'z' && path[1] == ':' && path[2] == '\\') {
+            prefix = 4;                     /* \\?\C:\... */
+        } else if (path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.') {
+            prefix = 7;                     /* \\?\UNC\server\...: one backslash goes */
+            dropped = 1;
+        }
+    }
+    if (prefix != 0)
+        longName = (wchar_t *)HeapAlloc(GetProcessHeap(), 0,
+                                        (prefix + length + 1) * sizeof(wchar_t));
+    if (longName != NULL) {
+        /* The name, then the prefix over its front. */
+        memcpy(longName + prefix - dropped, path, (length + 1) * sizeof(wchar_t));
+        memcpy(longName, LONG_PREFIX, prefix * sizeof(wchar_t));
+        path = longName;
+    }
     OpenModes(flags, &access, &share);
     /* The 95 family and Win32s have CreateFileW only as a stub that fails
      * with ERROR_CALL_NOT_IMPLEMENTED, which is passed on as it is. */
-    return Opened(CreateFileW(path, access, share, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL), handle, err);
+    opened = Opened(CreateFileW(path, access, share, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL), handle, err);
+    if (longName != NULL)
+        HeapFree(GetProcessHeap(), 0, longName);
+    return opened;
 }
 
 uint16_t FileClose(FileHandle handle, uint32_t *err)

@@ -96,10 +96,14 @@ BOOL Look3dInitResources(void)
         ReleaseDC(NULL, screen);
 
     if (Look3d.enabled) {
-        Look3d.oldProcAtom = GlobalAddAtomA("C3d");
-        Look3d.offAtom = Look3d.oldProcAtom != 0 ? GlobalAddAtomA("C3dD") : 0;
-        if (Look3d.offAtom == 0)
+        Look3d.heldOldProcAtom = GlobalAddAtomA("C3d");
+        Look3d.heldOffAtom = Look3d.heldOldProcAtom != 0 ? GlobalAddAtomA("C3dD") : 0;
+        if (Look3d.heldOffAtom == 0) {
             Look3d.enabled = FALSE;
+        } else {
+            Look3d.oldProcAtom = Look3d.heldOldProcAtom;
+            Look3d.offAtom = Look3d.heldOffAtom;
+        }
     }
     if (Look3d.enabled) {
         Look3d.dbcsEnabled = (BYTE)GetSystemMetrics(SM_DBCSENABLED);
@@ -125,18 +129,22 @@ BOOL Look3dInitResources(void)
 
 /* Windows that still run look procedures keep them; with enabled FALSE those
  * procedures pass every message to the procedure they replaced, which they
- * find in the old-procedure property. So the atoms are deleted but their
- * numbers stay: the surviving windows carry their properties under them. */
+ * find in the old-procedure property. So the lookup numbers stay: the
+ * surviving windows carry their properties under them. Only the references
+ * this open added are given back, once: the atoms are global, and another
+ * module or process may hold references of its own. */
 void Look3dTerminate(void)
 {
     EnterCriticalSection(&Look3d.lock);
     for (int i = 0; i < L3I_ROWS; i++)
         Look3d.activeProc[i] = NULL;
     Look3dDeleteColourObjects();
-    if (Look3d.oldProcAtom != 0)
-        GlobalDeleteAtom(Look3d.oldProcAtom);
-    if (Look3d.offAtom != 0)
-        GlobalDeleteAtom(Look3d.offAtom);
+    if (Look3d.heldOldProcAtom != 0)
+        GlobalDeleteAtom(Look3d.heldOldProcAtom);
+    if (Look3d.heldOffAtom != 0)
+        GlobalDeleteAtom(Look3d.heldOffAtom);
+    Look3d.heldOldProcAtom = 0;
+    Look3d.heldOffAtom = 0;
     Look3d.enabled = FALSE;
     LeaveCriticalSection(&Look3d.lock);
 }

@@ -146,8 +146,10 @@ typedef struct Look3dState {
     /* Set by the resource initialisation. */
     ATOM oldProcAtom;           /* "C3d": the replaced window procedure */
     ATOM offAtom;               /* "C3dD": the look switched off for a window;
-                                 * both numbers stay after termination deletes
-                                 * the atoms (see Look3dTerminate) */
+                                 * both numbers stay after termination gives
+                                 * the atoms back (see Look3dTerminate) */
+    ATOM heldOldProcAtom;       /* the references of "C3d" and "C3dD" this */
+    ATOM heldOffAtom;           /* open added; 0 when it added none */
     BYTE dbcsEnabled;           /* SM_DBCSENABLED */
     BYTE menuMarker;            /* 0x1E or 0x1F: the double-byte "&" */
     COLORREF colours[L3C_SLOTS];/* the colour slots L3C_* */

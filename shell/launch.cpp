@@ -17,8 +17,6 @@
 
 #include <string.h>
 
-#define MACRO_WINDIR    "$WINDIR\\"
-#define MACRO_SHELLDIR  "$SHELLDIR\\"
 #define COMMAND_LINE_FORMAT "\"%s\" %s"
 #define PATH_SEPARATOR  '\\'
 #define REASON_SIZE     512
@@ -220,7 +218,6 @@ static void ReportLaunchFailure(const LaunchRequest *request, DWORD error)
 static void TakeProcess(LaunchOutcome *outcome, const PROCESS_INFORMATION *process)
 {
     outcome->started = TRUE;
-    outcome->processId = process->dwProcessId;
     outcome->process = process->hProcess;
     CloseHandle(process->hThread);
 }
@@ -250,7 +247,10 @@ static void StartProductA(const LaunchRequest *request, LaunchOutcome *outcome)
 
 /* The product asks for administrator rights: start it as the shell would
  * from Explorer's "Run as administrator", in the shell's current directory
- * and show state. The user's refusal (ERROR_CANCELLED) is a failed start. */
+ * and show state. The user's refusal (ERROR_CANCELLED) is a failed start.
+ * COM is not initialised: the "runas" verb of a program file is carried out
+ * by the system's elevation service, not by a shell extension that COM
+ * would have to activate, and initialising it would load OLE32 for nothing. */
 static void StartElevated(const LaunchRequest *request, const STARTUPINFOW *startup,
                           LaunchOutcome *outcome)
 {
@@ -275,8 +275,9 @@ static void StartElevated(const LaunchRequest *request, const STARTUPINFOW *star
     ZeroMemory(&info, sizeof info);
     info.cbSize = sizeof info;
     /* Keep the process handle for the wait; finish the start before
-     * returning, since the shell has no message loop of its own here. */
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+     * returning, since the shell has no message loop of its own here; show
+     * no error box of the system's: the shell reports a failure itself. */
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = L"runas";
     info.lpFile = request->programPathW;
     info.lpParameters = request->argumentsW;

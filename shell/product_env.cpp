@@ -11,20 +11,14 @@
  */
 #include "shell.h"
 
-#include "embed.h"
-
-/* The variable's name, EMBED_SHELL_VARIABLE, as a wide string too. */
-#define WIDE_TEXT(text)     WIDE_TEXT_(text)
-#define WIDE_TEXT_(text)    L##text
-#define SHELL_VARIABLE      EMBED_SHELL_VARIABLE
-#define SHELL_VARIABLE_W    WIDE_TEXT(EMBED_SHELL_VARIABLE)
+#include "embed_public.h"
 
 void PublishShellFileName(const ShellSelf *self)
 {
     /* Without a whole name the variable goes, so that the product never
      * reads the configuration of a shell further up that set it. */
     if (self->fileNameW != NULL)
-        SetEnvironmentVariableW(SHELL_VARIABLE_W, self->fileNameW);
+        SetEnvironmentVariableW(EMBED_SHELL_VARIABLE_W, self->fileNameW);
     else
-        SetEnvironmentVariableA(SHELL_VARIABLE, self->fileNameA);
+        SetEnvironmentVariableA(EMBED_SHELL_VARIABLE, self->fileNameA);
 }

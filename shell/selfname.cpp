@@ -48,34 +48,3 @@ void GetShellSelf(HINSTANCE instance, BOOL wide, ShellSelf *self)
     if (length != 0 && length < sizeof self->bufferA)
         self->fileNameA = self->bufferA;
 }
-
-/* A name that CreateFileW opens at any length: from MAX_PATH characters on,
- * a plain path only opens on systems and programs that opted into long paths,
- * while the \\?\ form (\\?\UNC\ for a network path) always does. Names that
- * already carry a device prefix, and short ones, are returned as they are.
- * A new name is a heap block; NULL when there is no memory. */
-wchar_t *ShellOpenableNameW(const wchar_t *path)
-{
-    static const wchar_t LOCAL[] = L"\\\\?\\";
-    static const wchar_t UNC[] = L"\\\\?\\UNC";
-    int length = lstrlenW(path);
-    BOOL network;
-    const wchar_t *prefix;
-    wchar_t *name;
-
-    if (length < MAX_PATH || (path[0] == '\\' && path[1] == '\\' &&
-                              (path[2] == '?' || path[2] == '.') && path[3] == '\\'))
-        return (wchar_t *)path;
-    /* \\server\share\... becomes \\?\UNC\server\share\... (one backslash
-     * of the original is dropped). */
-    network = path[0] == '\\' && path[1] == '\\';
-    prefix = network ? UNC : LOCAL;
-    if (network)
-        path++, length--;
-    name = (wchar_t *)HeapAlloc(GetProcessHeap(), 0, (length + 8) * sizeof(wchar_t));
-    if (name == NULL)
-        return NULL;
-    lstrcpyW(name, prefix);
-    lstrcatW(name, path);
-    return name;
-}

@@ -43,6 +43,11 @@
 #define PSF_PASS_EXIT_CODE    0x40000u   /* with WAIT: the shell ends with the product's code */
 #define PSF_KILL_WITH_SHELL   0x80000u   /* with WAIT: the product ends when the shell is ended */
 
+/* The macros that may begin programPath: the shell puts the Windows folder
+ * or its own folder in their place (each with its closing backslash). */
+#define MACRO_WINDIR    "$WINDIR\\"
+#define MACRO_SHELLDIR  "$SHELLDIR\\"
+
 /* Operating-system kinds, the bits of osExclusionMask. */
 #define OS_KIND_OTHER   0u
 #define OS_KIND_WIN32S  1u

@@ -63,8 +63,6 @@ typedef struct LaunchRequest {
 } LaunchRequest;
 
 typedef struct LaunchOutcome {
-    DWORD processId;            /* OUT: id of the started product; 0 if none (or
-                                 * unknown, after an elevated start) */
     HANDLE process;             /* OUT: the product's process, kept for the wait
                                  * and its exit code; NULL if none */
     BOOL started;               /* OUT: the system started the product */
@@ -107,9 +105,6 @@ DWORD ShellPlatform(void);
 /* Own file name (selfname.cpp): fills `self` with the UTF-16 name when
  * `wide`, else with the ANSI one. */
 void GetShellSelf(HINSTANCE instance, BOOL wide, ShellSelf *self);
-/* `path`, or a heap copy in the \\?\ form when it is MAX_PATH or longer;
- * NULL when there is no memory for the copy. */
-wchar_t *ShellOpenableNameW(const wchar_t *path);
 
 /* Command tail (cmdline.cpp): the line without the program's name and the
  * blanks after it; never null. */
@@ -140,7 +135,7 @@ void TieRelease(HANDLE job);
 void PublishShellFileName(const ShellSelf *self);
 
 /* Wait (wait.cpp): returns TRUE with the product's exit code when it waited
- * on the product's process. */
+ * on the product's process and saw it end; FALSE after a failed wait. */
 BOOL WaitForProduct(const LaunchOutcome *outcome, const char *programPath,
                     DWORD *productExitCode /* OUT */);
 

@@ -94,16 +94,19 @@ static void EndStartFeedback(void)
 }
 
 /* Blocks until the process ends, delivering the messages that arrive
- * meanwhile. A failed wait ends the wait, as WaitForSingleObject would. */
-static void WaitReadingMessages(HANDLE process)
+ * meanwhile. TRUE when it ended; a failed wait ends the wait too, with
+ * FALSE. */
+static BOOL WaitReadingMessages(HANDLE process)
 {
     MSG message;
+    DWORD result;
 
-    while (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) ==
+    while ((result = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT)) ==
            WAIT_OBJECT_0 + 1) {
         while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
     }
+    return result == WAIT_OBJECT_0;
 }
 
 BOOL WaitForProduct(const LaunchOutcome *outcome, const char *programPath,
@@ -111,15 +114,18 @@ BOOL WaitForProduct(const LaunchOutcome *outcome, const char *programPath,
 {
     EndStartFeedback();
     if (outcome->process != NULL) {
+        BOOL ended;
         if (ShellPlatform() == VER_PLATFORM_WIN32s) {
-            WaitForSingleObject(outcome->process, INFINITE);
+            ended = WaitForSingleObject(outcome->process, INFINITE) == WAIT_OBJECT_0;
         } else {
             HWND watch = outcome->job != NULL ? TieWatchSessionEnd(outcome->job) : NULL;
-            WaitReadingMessages(outcome->process);
+            ended = WaitReadingMessages(outcome->process);
             if (watch != NULL)
                 DestroyWindow(watch);
         }
-        return GetExitCodeProcess(outcome->process, productExitCode);
+        /* After a failed wait the product may still run: its exit code
+         * would read STILL_ACTIVE (259), which is no code of its own. */
+        return ended && GetExitCodeProcess(outcome->process, productExitCode);
     }
     PollForNamesake(programPath);
     return FALSE;

@@ -10,7 +10,7 @@
  */
 #include "shell.h"
 
-#include "embed.h"
+#include "embed_public.h"
 #include "ini.h"
 #include "look3d.h"
 
@@ -123,13 +123,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     ShellBeforeWindow = OpenLook;
 
     /* The configuration text appended to our own file; only its presence
-     * matters to the run. */
+     * matters to the run. The file layer opens a name of any length. */
     if (self.fileNameW != NULL) {
-        wchar_t *name = ShellOpenableNameW(self.fileNameW);
-        if (name != NULL)
-            configuration = EmbedLoadIniW(name);
-        if (name != NULL && name != self.fileNameW)
-            HeapFree(GetProcessHeap(), 0, name);
+        configuration = EmbedLoadIniW(self.fileNameW);
     } else if (self.fileNameA != NULL && lstrlenA(self.fileNameA) < PATH_BUFFER_SIZE) {
         /* The ANSI calls have always read the configuration of names of
          * up to 255 characters only. */

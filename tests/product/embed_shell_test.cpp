@@ -4,7 +4,9 @@
  * unset or empty, or the file is missing, has no container, or a damaged
  * one. Then the example product itself, built by vendor_build.sh against
  * the installed package (find_package) and from a project that takes the
- * library with add_subdirectory, run with and without the variable.
+ * library with add_subdirectory, run with and without the variable; and a
+ * product with its own FileExists and FileOpen, which the library must not
+ * call in place of its own.
  */
 #include <gtest/gtest.h>
 
@@ -13,25 +15,14 @@
 #include <sys/wait.h>
 
 #include <string>
-#include <vector>
 
 #include "embed.h"
 #include "ini_test_support.h"
+#include "packaged_file.h"
 
 namespace {
 
 const char kText[] = "[Product]\r\nGreeting = \"Hello from the vendor\"\r\n";
-
-/* Program bytes followed by a container of `text`. */
-std::string PackagedFile(const std::string &text)
-{
-    std::string file = "MZ not really a program, only its bytes";
-    std::vector<uint8_t> container(EMBED_CONTAINER_SIZE(text.size()));
-    EXPECT_EQ(1, EmbedBuildContainer((const uint8_t *)text.data(), (uint32_t)text.size(),
-                                     (uint32_t)file.size(), "vendor.ini", 0x2468ACE0u,
-                                     container.data()));
-    return file + std::string(container.begin(), container.end());
-}
 
 /* Sets or (with NULL) removes the variable for the rest of a test. */
 struct ShellVariable {
@@ -54,7 +45,7 @@ struct NoneCase {
 TEST(EmbedShellIni, GivesNoneWithoutAShellsConfiguration)
 {
     ScratchDir dir;
-    std::string damaged = PackagedFile(kText);
+    std::string damaged = PackagedFileBytes(kText);
     damaged[damaged.size() - EMBED_HEADER_SIZE - 5] ^= 0x20;   /* a byte of the stored body */
     const NoneCase cases[] = {
         {"unset", NULL, ""},
@@ -62,7 +53,7 @@ TEST(EmbedShellIni, GivesNoneWithoutAShellsConfiguration)
         {"missing file", "missing.exe", ""},
         {"no container", "plain.exe", "MZ a program without configuration"},
         {"damaged container", "damaged.exe", damaged},
-        {"malformed text", "malformed.exe", PackagedFile("[Product]\r\nno equals sign\r\n")},
+        {"malformed text", "malformed.exe", PackagedFileBytes("[Product]\r\nno equals sign\r\n")},
     };
     for (const NoneCase &c : cases) {
         std::string value;
@@ -83,7 +74,7 @@ TEST(EmbedShellIni, ReadsTheConfigurationOfTheNamedShell)
 {
     ScratchDir dir;
     std::string shell = dir.File("MYPRODUCT.EXE");
-    ASSERT_TRUE(WriteWholeFile(shell, PackagedFile(kText)));
+    ASSERT_TRUE(WriteWholeFile(shell, PackagedFileBytes(kText)));
     ShellVariable variable(shell.c_str());
     IniAllocReset(-1);
     IniFile *ini = EmbedLoadShellIni();
@@ -116,7 +107,7 @@ TEST(ExampleProduct, ReadsTheGreetingItsVendorPackaged)
 {
     ScratchDir dir;
     std::string shell = dir.File("MYPRODUCT.EXE");
-    ASSERT_TRUE(WriteWholeFile(shell, PackagedFile(kText)));
+    ASSERT_TRUE(WriteWholeFile(shell, PackagedFileBytes(kText)));
     for (const char *product : {ORM_VENDOR_DIR "/product/product",
                                 ORM_VENDOR_DIR "/subdirectory/product"}) {
         std::string output;
@@ -130,6 +121,26 @@ TEST(ExampleProduct, ReadsTheGreetingItsVendorPackaged)
         EXPECT_EQ("Example product: No configuration: start this product through its shell.\n",
                   output) << product;
     }
+}
+
+/* The library's FileOpen and FileExists are its own, not the product's of
+ * the same names: the product reads its greeting and its functions are
+ * never called. */
+TEST(OwnNamesProduct, KeepsItsFunctionsAndTheLibraryItsOwn)
+{
+    ScratchDir dir;
+    std::string shell = dir.File("MYPRODUCT.EXE");
+    ASSERT_TRUE(WriteWholeFile(shell, PackagedFileBytes(kText)));
+    const std::string product = ORM_VENDOR_DIR "/own_names/own_names";
+    std::string output;
+    {
+        ShellVariable variable(shell.c_str());
+        EXPECT_EQ(0, RunProgram(product, &output)) << output;
+        EXPECT_EQ("Hello from the vendor|0\n", output);
+    }
+    ShellVariable none(NULL);
+    EXPECT_EQ(1, RunProgram(product, &output)) << output;
+    EXPECT_EQ("(none)|0\n", output);
 }
 
 }  // namespace

@@ -13,6 +13,17 @@
  * Also EmbedLoadShellIni in this process (with a name longer than MAX_PATH,
  * which Wine cannot start a program from), and ORMGEN32.EXE's version
  * resource.
+ *
+ * EmbedLoadShellIni's ANSI fallback, for systems whose wide functions are
+ * stubs (the 95 family, Win32s), cannot be reached by running a product
+ * under Wine: Wine keeps the wide calls in every emulated version, win95
+ * included, so the product above reads the shell's ANSI name through them.
+ * The fallback runs in this process instead, with GetEnvironmentVariableW
+ * replaced by a stub that fails as the 95 family's does.
+ *
+ * Only the installed interface is used (<ormgen32/embed.h>, <ormgen32/ini.h>,
+ * the exported functions): the packaged file the tests read is the vendor's
+ * packaged shell itself.
  */
 #include <gtest/gtest.h>
 
@@ -35,30 +46,33 @@ const char kGreeting[] = "Hello from the vendor";
 const char kNoConfiguration[] = "No configuration: start this product through its shell.";
 const char kVendorIni[] =
     "; the vendor's configuration\r\n[Product]\r\nGreeting = \"Hello from the vendor\"\r\n";
-/* Greek and CJK letters, which the ANSI code page here cannot spell. */
-const wchar_t kForeign[] = L"\u03b1\u03b2\u4e2d";
+/* Greek and CJK letters (UTF-8), which the ANSI code page here cannot spell. */
+const char kForeign[] = "\u03b1\u03b2\u4e2d";
 
 std::string Work(const std::string &name)
 {
     return std::string(kWork) + "\\" + name;
 }
 
-std::wstring Widen(const std::string &text)
-{
-    std::wstring wide(text.size() + 1, L'\0');
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size());
-    wide.resize(length > 0 ? (size_t)length - 1 : 0);
-    return wide;
-}
-
-/* The ANSI form of a name, and whether the code page could spell all of it. */
-bool AnsiCanSpell(const std::wstring &name)
+/* The ANSI form of a (UTF-8) name; *spelled says whether the code page
+ * spells all of it. */
+std::string AnsiName(const std::string &name, bool *spelled)
 {
     BOOL defaultUsed = FALSE;
-    std::vector<char> narrow(name.size() * 2 + 1);
-    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow.data(), (int)narrow.size(), NULL,
+    std::wstring wide = RigWide(name);
+    std::vector<char> narrow(wide.size() * 2 + 1);
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, narrow.data(), (int)narrow.size(), NULL,
                         &defaultUsed);
-    return !defaultUsed && GetFileAttributesA(narrow.data()) != INVALID_FILE_ATTRIBUTES;
+    *spelled = !defaultUsed;
+    return narrow.data();
+}
+
+/* Whether the ANSI name of a file reaches it. */
+bool AnsiCanSpell(const std::string &name)
+{
+    bool spelled;
+    std::string narrow = AnsiName(name, &spelled);
+    return spelled && GetFileAttributesA(narrow.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 DWORD RunToEnd(const std::string &commandLine)
@@ -66,25 +80,6 @@ DWORD RunToEnd(const std::string &commandLine)
     DWORD code = 0xDEADBEEF;
     EXPECT_TRUE(RigRunAndWait(commandLine.c_str(), 120000, &code)) << commandLine;
     return code;
-}
-
-bool StartWide(const std::wstring &program, RigProcess *process)
-{
-    STARTUPINFOW startup;
-    PROCESS_INFORMATION info;
-    std::wstring line = L"\"" + program + L"\"";
-
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    process->process = NULL;
-    process->pid = 0;
-    if (!CreateProcessW(program.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                        &info))
-        return false;
-    CloseHandle(info.hThread);
-    process->process = info.hProcess;
-    process->pid = info.dwProcessId;
-    return true;
 }
 
 /* What the product showed, and how it ended. */
@@ -148,40 +143,24 @@ void ExpectGreeting(const ProductRun &run)
     EXPECT_EQ(0u, run.exitCode);
 }
 
-/* A file of program bytes with the vendor's configuration appended. */
-std::string PackagedBytes()
+/* A folder under the work folder whose full name is longer than MAX_PATH;
+ * returns its full name. */
+std::string LongFolder()
 {
-    const std::string text = "[Product]\r\nGreeting = \"Hello from the vendor\"\r\n";
-    std::string file = "MZ program bytes";
-    std::vector<uint8_t> container(EMBED_CONTAINER_SIZE(text.size()));
-    EXPECT_EQ(1, EmbedBuildContainer((const uint8_t *)text.data(), (uint32_t)text.size(),
-                                     (uint32_t)file.size(), "vendor.ini", 0x13572468u,
-                                     container.data()));
-    return file + std::string(container.begin(), container.end());
-}
-
-bool WriteWide(const std::wstring &path, const std::string &bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-/* A folder under the work folder whose full name is longer than MAX_PATH,
- * made through the \\?\ form; returns its plain full name. */
-std::wstring LongFolder()
-{
-    std::wstring folder = Widen(RigFullPath(kWork)) + L"\\long";
-    CreateDirectoryW((L"\\\\?\\" + folder).c_str(), NULL);
+    std::string folder = RigFullPath(kWork) + "\\long";
+    RigMakeFolder(folder);
     while (folder.size() <= MAX_PATH + 20) {
-        folder += L"\\" + std::wstring(60, L'd');
-        CreateDirectoryW((L"\\\\?\\" + folder).c_str(), NULL);
+        folder += "\\" + std::string(60, 'd');
+        RigMakeFolder(folder);
     }
     return folder;
+}
+
+/* GetEnvironmentVariableW as the 95 family and Win32s have it: a stub. */
+DWORD WINAPI StubGetEnvironmentVariableW(LPCWSTR, LPWSTR, DWORD)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return 0;
 }
 
 class ProductWine : public ::testing::Test {
@@ -240,19 +219,21 @@ TEST_F(ProductWine, StartedDirectlyFindsNoConfiguration)
  * name reaches the file. */
 TEST_F(ProductWine, ShellInAFolderTheAnsiCodePageCannotSpell)
 {
-    std::wstring folder = Widen(RigFullPath(kWork)) + L"\\" + kForeign;
-    std::wstring shell = folder + L"\\MYPRODUCT.EXE";
-    CreateDirectoryW(folder.c_str(), NULL);
-    ASSERT_TRUE(CopyFileW(Widen(RigFullPath(Work("ANYWHERE.EXE"))).c_str(), shell.c_str(), FALSE));
+    std::string folder = RigFullPath(kWork) + "\\" + kForeign;
+    std::string shell = folder + "\\MYPRODUCT.EXE";
+    ASSERT_TRUE(RigMakeFolder(folder));
+    ASSERT_TRUE(RigCopyFile(Work("ANYWHERE.EXE"), shell));
     ASSERT_FALSE(AnsiCanSpell(shell)) << "the ANSI name reaches the shell: the case tests nothing";
 
     RigProcess process;
-    ASSERT_TRUE(StartWide(shell, &process)) << GetLastError();
+    ASSERT_TRUE(RigStart(("\"" + shell + "\"").c_str(), &process, RIG_DEFAULT_SHOW, shell.c_str()))
+        << GetLastError();
     ExpectGreeting(RunThroughShell(&process));
 }
 
-/* The 95 family has no wide functions: the shell hands over its ANSI name,
- * which the product reads as well. */
+/* The 95 family has no wide functions: the shell hands over its ANSI name.
+ * The product, which Wine runs with its wide functions, reads it through
+ * them (the ANSI fallback: LoadShellIniFallsBackToAnsiWithoutWideCalls). */
 TEST_F(ProductWine, ShellOnTheWindows95Family)
 {
     ASSERT_TRUE(RigCopyFile(Work("MYPRODUCT.EXE"), Work("MYPRODUCT95.EXE")));
@@ -270,22 +251,49 @@ TEST_F(ProductWine, ShellOnTheWindows95Family)
 TEST_F(ProductWine, LoadShellIniReadsTheNamedFile)
 {
     EXPECT_EQ(nullptr, EmbedLoadShellIni());
-    SetEnvironmentVariableW(L"ORMGEN32_SHELL", L"");
+    SetEnvironmentVariableW(EMBED_SHELL_VARIABLE_W, L"");
     EXPECT_EQ(nullptr, EmbedLoadShellIni());
 
-    std::wstring foreign = Widen(RigFullPath(kWork)) + L"\\" + kForeign;
-    CreateDirectoryW(foreign.c_str(), NULL);
-    const std::wstring names[] = {foreign + L"\\" + kForeign + L".exe",
-                                  LongFolder() + L"\\packaged.exe"};
-    for (const std::wstring &name : names) {
-        ASSERT_TRUE(WriteWide(L"\\\\?\\" + name, PackagedBytes()));
-        SetEnvironmentVariableW(L"ORMGEN32_SHELL", name.c_str());
+    const std::string packaged = RigReadFile(Work("MYPRODUCT.EXE"));
+    ASSERT_FALSE(packaged.empty());
+    std::string foreign = RigFullPath(kWork) + "\\" + kForeign;
+    ASSERT_TRUE(RigMakeFolder(foreign));
+    const std::string names[] = {foreign + "\\" + kForeign + ".exe",
+                                 LongFolder() + "\\packaged.exe"};
+    for (const std::string &name : names) {
+        ASSERT_TRUE(RigWriteFile(name, packaged)) << name;
+        SetEnvironmentVariableW(EMBED_SHELL_VARIABLE_W, RigWide(name).c_str());
         IniFile *ini = EmbedLoadShellIni();
-        ASSERT_NE(nullptr, ini) << "name of " << name.size() << " characters";
+        ASSERT_NE(nullptr, ini) << "name of " << RigWide(name).size() << " characters";
         EXPECT_STREQ(kGreeting, IniGetValue(ini, "Product", "Greeting", NULL));
         IniClose(ini);
     }
-    SetEnvironmentVariableW(L"ORMGEN32_SHELL", NULL);
+    SetEnvironmentVariableW(EMBED_SHELL_VARIABLE_W, NULL);
+}
+
+/* Where the wide functions are stubs, the variable is read as ANSI text and
+ * the file opened by its ANSI name, as the shell of those systems writes it;
+ * without the variable there is still none. */
+TEST_F(ProductWine, LoadShellIniFallsBackToAnsiWithoutWideCalls)
+{
+    bool spelled;
+    const std::string shell = AnsiName(RigFullPath(Work("MYPRODUCT.EXE")), &spelled);
+    ASSERT_TRUE(spelled) << "the code page cannot spell the work folder's name";
+    void *real = RigReplaceImport("kernel32.dll", "GetEnvironmentVariableW",
+                                  (void *)StubGetEnvironmentVariableW);
+    ASSERT_NE(nullptr, real) << "this program does not import GetEnvironmentVariableW";
+    IniFile *none = EmbedLoadShellIni();
+    SetEnvironmentVariableA(EMBED_SHELL_VARIABLE, shell.c_str());
+    IniFile *ini = EmbedLoadShellIni();
+    RigReplaceImport("kernel32.dll", "GetEnvironmentVariableW", real);
+    SetEnvironmentVariableA(EMBED_SHELL_VARIABLE, NULL);
+
+    EXPECT_EQ(nullptr, none);
+    if (none)
+        IniClose(none);
+    ASSERT_NE(nullptr, ini) << shell;
+    EXPECT_STREQ(kGreeting, IniGetValue(ini, "Product", "Greeting", NULL));
+    IniClose(ini);
 }
 
 /* The version resource: file description "Ormsted Shell", file and product

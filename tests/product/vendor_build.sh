@@ -4,11 +4,16 @@
 #     files are checked by name (nothing missing, nothing internal), and a
 #     Windows archive's ORMGEN32.EXE must be the built one, byte for byte;
 #  2. "cmake --install BUILD --prefix P" installs exactly the same files;
-#  3. the archive is unpacked and examples/product is built against it with
-#     find_package, as strict C (C99, pedantic, warnings as errors);
-#  4. natively, the same product is also built by a project that takes the
-#     library with add_subdirectory (tests/product/subdirectory).
-# The products are left in BUILD/vendor/product/ and BUILD/vendor/subdirectory/.
+#  3. the library exports the functions its headers declare and nothing
+#     else (nm), so that it cannot clash with a product's own names;
+#  4. the archive is unpacked and examples/product is built against it with
+#     find_package, as strict C (C99, pedantic, warnings as errors), and so
+#     is tests/product/own_names, a product with its own FileExists and
+#     FileOpen;
+#  5. natively, the example product is also built by a project that takes
+#     the library with add_subdirectory (tests/product/subdirectory).
+# The products are left in BUILD/vendor/product/, BUILD/vendor/own_names/
+# and BUILD/vendor/subdirectory/.
 # Usage: vendor_build.sh BUILD_DIR [TOOLCHAIN_FILE]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -46,7 +51,7 @@ config=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" | tr 'A
 
 expected() {
   local header image
-  for header in ini.h embed.h embed_format.h fileio.h; do
+  for header in ini.h embed.h; do
     echo "include/ormgen32/$header"
   done
   echo lib/libormgen32.a
@@ -92,14 +97,41 @@ if ! diff -u "$vendor/expected.txt" "$vendor/installed.txt"; then
 fi
 echo "install: the same files"
 
-# 3. The example product against the unpacked archive.
-quiet cmake -S "$root/examples/product" -B "$vendor/product" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  ${toolchain:+"-DCMAKE_TOOLCHAIN_FILE=$toolchain"} \
-  "-DCMAKE_PREFIX_PATH=$vendor/$name" "-DCMAKE_C_FLAGS=$strict_c"
-quiet cmake --build "$vendor/product"
-echo "example product: built with find_package as C ($strict_c)"
+# 3. The library's exported names: the functions the installed headers
+#    declare (read from the headers as the preprocessor leaves them for the
+#    library's system, so that comments and the other system's declarations
+#    do not count), each defined, and nothing else.
+nm_tool=$(sed -n 's/^CMAKE_NM:[A-Z]*=//p' "$build/CMakeCache.txt")
+prefix=
+windows=
+case $system in
+  win32) prefix=_; windows=-D_WIN32 ;;
+  win64) windows=-D_WIN32 ;;
+esac
+printf '#include <ormgen32/embed.h>\n#include <ormgen32/ini.h>\n' |
+  cc -E -P -x c $windows -I "$vendor/$name/include" - |
+  grep -oE '\b(Ini|Embed)[A-Za-z0-9_]*[[:space:]]*\(' | sed "s/[[:space:]]*(\$//; s/^/$prefix/" |
+  sort -u > "$vendor/declared.txt"
+"$nm_tool" -g --defined-only "$vendor/$name/lib/libormgen32.a" | awk 'NF == 3 { print $3 }' |
+  sort -u > "$vendor/exported.txt"
+if ! diff -u "$vendor/declared.txt" "$vendor/exported.txt"; then
+  echo "libormgen32.a does not export exactly what its headers declare (- declared, + exported)"
+  exit 1
+fi
+echo "library: exports the $(wc -l < "$vendor/exported.txt") functions its headers declare, nothing else"
 
-# 4. The same product with the library taken by add_subdirectory.
+# 4. The example product, and a product with names of its own that the
+#    library uses inside, against the unpacked archive.
+for project in "$root/examples/product" "$root/tests/product/own_names"; do
+  quiet cmake -S "$project" -B "$vendor/${project##*/}" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    ${toolchain:+"-DCMAKE_TOOLCHAIN_FILE=$toolchain"} \
+    "-DCMAKE_PREFIX_PATH=$vendor/$name" "-DCMAKE_C_FLAGS=$strict_c"
+  quiet cmake --build "$vendor/${project##*/}"
+done
+echo "example product: built with find_package as C ($strict_c)"
+echo "a product with its own FileExists and FileOpen: built the same way"
+
+# 5. The example product with the library taken by add_subdirectory.
 if [ -z "$toolchain" ]; then
   quiet cmake -S "$root/tests/product/subdirectory" -B "$vendor/subdirectory" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release "-DORMGEN32_SOURCE_DIR=$root" "-DCMAKE_C_FLAGS=$strict_c"

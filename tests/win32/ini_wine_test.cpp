@@ -17,6 +17,8 @@
 #include "fileio.h"
 #include "ini.h"
 #include "ini_test_support.h"
+#include "packaged_file.h"
+#include "rig_util.h"
 
 namespace {
 
@@ -133,14 +135,8 @@ TEST(FileWin32, WideNameOpensWhatTheAnsiNameCannot)
         name += (wchar_t)(unsigned char)c;
     name += L"\\\u03b1\u03b2\u4e2d.exe";
 
-    const char text[] = "[Product]\nkey=\"wide\"\n";
-    const uint32_t textLength = sizeof text - 1;
-    const char prefix[] = "MZ program bytes";
-    std::vector<uint8_t> file(prefix, prefix + sizeof prefix - 1);
-    std::vector<uint8_t> container(EMBED_CONTAINER_SIZE(textLength));
-    ASSERT_EQ(1, EmbedBuildContainer((const uint8_t *)text, textLength, (uint32_t)file.size(),
-                                     "wide.ini", 0x1234u, container.data()));
-    file.insert(file.end(), container.begin(), container.end());
+    const std::string file = PackagedFileBytes("[Product]\nkey=\"wide\"\n");
+    ASSERT_FALSE(file.empty());
     HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
     DWORD written = 0;
@@ -166,6 +162,93 @@ TEST(FileWin32, WideNameOpensWhatTheAnsiNameCannot)
     EXPECT_STREQ("wide", IniGetValue(ini, "Product", "key", NULL));
     IniClose(ini);
     DeleteFileW(name.c_str());
+}
+
+/* What the replaced CreateFileW was asked to open. */
+std::wstring openedName;
+
+HANDLE WINAPI RecordingCreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                   HANDLE)
+{
+    openedName = name;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+
+/* From MAX_PATH characters on, a drive or network name is opened through its
+ * \\?\ or \\?\UNC\ form; other names go to the system as they are. */
+TEST(FileWin32, LongNamesOpenThroughTheirLongForm)
+{
+    const std::wstring deep = std::wstring(300, L'd') + L"\\SHELL.EXE";
+    const std::wstring at259 = L"C:\\" + std::wstring(MAX_PATH - 4, L'e');
+    const std::wstring at260 = at259 + L"e";
+    const struct {
+        const char *name;
+        std::wstring path, opened;
+    } cases[] = {
+        {"short drive name", L"C:\\app\\SHELL.EXE", L"C:\\app\\SHELL.EXE"},
+        {"259 characters", at259, at259},
+        {"260 characters", at260, L"\\\\?\\" + at260},
+        {"long drive name", L"C:\\" + deep, L"\\\\?\\C:\\" + deep},
+        {"long drive name, small letter", L"z:\\" + deep, L"\\\\?\\z:\\" + deep},
+        {"long network name", L"\\\\server\\share\\" + deep,
+         L"\\\\?\\UNC\\server\\share\\" + deep},
+        {"long name with the prefix", L"\\\\?\\C:\\" + deep, L"\\\\?\\C:\\" + deep},
+        {"long device name", L"\\\\.\\C:\\" + deep, L"\\\\.\\C:\\" + deep},
+        {"long relative name", L"dir\\" + deep, L"dir\\" + deep},
+        {"long name relative to a drive", L"C:" + deep, L"C:" + deep},
+    };
+    void *real = RigReplaceImport("kernel32.dll", "CreateFileW", (void *)RecordingCreateFileW);
+    ASSERT_NE(nullptr, real) << "this program does not import CreateFileW";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        openedName = L"(not asked)";
+        FileHandle handle = 0;
+        uint32_t err = 0;
+        EXPECT_EQ(0, FileOpenW(c.path.c_str(), FILE_READ, &handle, &err));
+        EXPECT_EQ((uint32_t)ERROR_FILE_NOT_FOUND, err) << "the system's error is passed on";
+        EXPECT_EQ(FILE_NO_HANDLE, handle);
+        EXPECT_TRUE(openedName == c.opened) << RigUtf8(openedName);
+    }
+    RigReplaceImport("kernel32.dll", "CreateFileW", real);
+}
+
+/* And with the system's CreateFileW: a packaged file in a folder deeper than
+ * MAX_PATH, named plainly, is opened and its configuration read. */
+TEST(FileWin32, LongNameOfAPackagedFileIsRead)
+{
+    ScratchDir dir;
+    std::wstring folder = RigWide(dir.path);
+    std::vector<std::wstring> made;
+    while (folder.size() < MAX_PATH + 20) {
+        folder += L"\\" + std::wstring(60, L'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), NULL)) << GetLastError();
+        made.push_back(folder);
+    }
+    const std::wstring name = folder + L"\\packaged.exe";
+    ASSERT_GE(name.size(), (size_t)MAX_PATH);
+    const std::string bytes = PackagedFileBytes("[Product]\nkey=\"deep\"\n");
+    HANDLE h = CreateFileW((L"\\\\?\\" + name).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0,
+                           NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, NULL));
+    CloseHandle(h);
+
+    FileHandle handle;
+    uint32_t err = 0, size = 0;
+    ASSERT_EQ(1, FileOpenW(name.c_str(), FILE_READ, &handle, &err)) << err;
+    EXPECT_EQ(1, FileGetSize(handle, &size, &err));
+    EXPECT_EQ(bytes.size(), size);
+    EXPECT_EQ(1, FileClose(handle, &err));
+    IniFile *ini = EmbedLoadIniW(name.c_str());
+    ASSERT_NE(nullptr, ini);
+    EXPECT_STREQ("deep", IniGetValue(ini, "Product", "key", NULL));
+    IniClose(ini);
+
+    DeleteFileW((L"\\\\?\\" + name).c_str());
+    for (auto it = made.rbegin(); it != made.rend(); ++it)
+        RemoveDirectoryW((L"\\\\?\\" + *it).c_str());
 }
 
 /* Windows makes reads and writes fail in a range that another handle has

@@ -11,6 +11,7 @@
 
 #include "look3d_internal.h"
 #include "look3d_testutil.h"
+#include "rig_util.h"
 
 namespace {
 
@@ -291,6 +292,45 @@ TEST_F(Look3dCore, FailedFirstOpenStaysOffUntilClosedAndReopened)
     EXPECT_FALSE(AtomExists(oldProc)) << "termination deletes the atoms made";
     EXPECT_FALSE(AtomExists(off));
     EXPECT_TRUE(Look3dOpen(Self()));
+}
+
+/* A display of one plane of one bit: too few colours for the look. */
+int WINAPI OneBitDisplay(HDC, int)
+{
+    return 1;
+}
+
+/* The look holds one reference of each atom from an open that added it to
+ * the close that ends it, and no other. A reopen that fails its display
+ * check adds none, so its close must delete none: deleting the old numbers
+ * again would take the reference another module holds (here this test's). */
+TEST_F(Look3dCore, CloseDeletesOnlyTheAtomReferencesItsOpenAdded)
+{
+    const ATOM other = GlobalAddAtomA("C3d"), otherOff = GlobalAddAtomA("C3dD");
+    ASSERT_NE(other, 0);
+    ASSERT_NE(otherOff, 0);
+    ASSERT_TRUE(Look3dOpen(Self()));
+    EXPECT_EQ(Look3d.oldProcAtom, other);
+    EXPECT_EQ(Look3d.offAtom, otherOff);
+    Look3dClose(Self());
+    EXPECT_EQ(GlobalFindAtomA("C3d"), other) << "the first close took its own reference only";
+
+    void *real = RigReplaceImport("gdi32.dll", "GetDeviceCaps", (void *)OneBitDisplay);
+    ASSERT_NE(real, nullptr) << "this program does not import GetDeviceCaps";
+    BOOL opened = Look3dOpen(Self());
+    RigReplaceImport("gdi32.dll", "GetDeviceCaps", real);
+    EXPECT_FALSE(opened) << "the display check did not fail";
+    EXPECT_EQ(Look3d.oldProcAtom, other) << "windows outliving the look still find their property";
+    EXPECT_EQ(Look3d.offAtom, otherOff);
+    Look3dClose(Self());
+    EXPECT_EQ(GlobalFindAtomA("C3d"), other)
+        << "the failed open's close deleted the other holder's reference";
+    EXPECT_EQ(GlobalFindAtomA("C3dD"), otherOff);
+
+    GlobalDeleteAtom(other);
+    GlobalDeleteAtom(otherOff);
+    EXPECT_EQ(GlobalFindAtomA("C3d"), 0) << "the look left a reference behind";
+    EXPECT_EQ(GlobalFindAtomA("C3dD"), 0);
 }
 
 TEST_F(Look3dCore, VersionBelow310CannotHook)

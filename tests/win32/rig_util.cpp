@@ -309,6 +309,32 @@ void RigDismissMessageBox(const RigMessageBox *box)
     PostMessageA(box->window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+static DWORD WINAPI RunShow(void *show)
+{
+    (*(const std::function<void()> *)show)();
+    return 0;
+}
+
+bool RigReadBoxOnWorker(const std::function<void()> &show, RigMessageBox *box, DWORD timeoutMs)
+{
+    RigProcess self = {NULL, GetCurrentProcessId()};
+    HANDLE thread = CreateThread(NULL, 0, RunShow, (void *)&show, 0, NULL);
+
+    box->window = NULL;
+    if (thread == NULL)
+        return false;
+    bool found = RigFindMessageBox(&self, timeoutMs, box);
+    if (found)
+        RigDismissMessageBox(box);
+    bool ended = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateThread(thread, 0xDEAD);
+        WaitForSingleObject(thread, timeoutMs);
+    }
+    CloseHandle(thread);
+    return found && ended;
+}
+
 bool RigSetWindowsVersion(const char *exeName, const char *version)
 {
     std::string path = std::string("Software\\Wine\\AppDefaults\\") + exeName;
@@ -413,4 +439,38 @@ std::string RigWaitForFile(const std::string &path, DWORD timeoutMs)
 bool RigCopyFile(const std::string &from, const std::string &to)
 {
     return CopyFileW(RigFileName(from).c_str(), RigFileName(to).c_str(), FALSE) != 0;
+}
+
+void *RigReplaceImport(const char *dll, const char *function, void *replacement)
+{
+    BYTE *base = (BYTE *)GetModuleHandleA(NULL);
+    const IMAGE_NT_HEADERS *nt =
+        (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (const IMAGE_IMPORT_DESCRIPTOR *d =
+             (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports.VirtualAddress);
+         d->Name != 0; d++) {
+        if (lstrcmpiA((const char *)(base + d->Name), dll) != 0)
+            continue;
+        const IMAGE_THUNK_DATA *names = (const IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
+        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
+        for (; names->u1.AddressOfData != 0; names++, slots++) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            const IMAGE_IMPORT_BY_NAME *byName =
+                (const IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData);
+            if (strcmp((const char *)byName->Name, function) != 0)
+                continue;
+            void *previous = (void *)slots->u1.Function;
+            DWORD protection;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                           &protection);
+            slots->u1.Function = (ULONG_PTR)replacement;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection,
+                           &protection);
+            return previous;
+        }
+    }
+    return NULL;
 }

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,13 @@ bool RigFindMessageBox(const RigProcess *process, DWORD timeoutMs, RigMessageBox
 /* Presses the box's first button (OK). */
 void RigDismissMessageBox(const RigMessageBox *box);
 
+/* Runs `show` on a thread of its own, reads the message box it shows in this
+ * process (waiting up to timeoutMs), presses OK and waits as long for the
+ * thread to end. True when the box was read and the thread ended; a thread
+ * that does not end is terminated, so that it outlives nothing it uses. */
+bool RigReadBoxOnWorker(const std::function<void()> &show, RigMessageBox *box,
+                        DWORD timeoutMs = 20000);
+
 /* The pixels of a window as shown on the screen, top-down, 0x00RRGGBB. */
 struct RigImage {
     int width, height;
@@ -102,5 +110,11 @@ std::string RigWaitForFile(const std::string &path, DWORD timeoutMs);
 
 /* Copies `from` to `to`, replacing it. */
 bool RigCopyFile(const std::string &from, const std::string &to);
+
+/* Points this program's import of `function` from `dll` at `replacement`
+ * and returns what it pointed at, or NULL when the program has no such
+ * import. Code linked into the program (the look, the file layer) calls the
+ * system through these imports, so a test sees or changes what it asks. */
+void *RigReplaceImport(const char *dll, const char *function, void *replacement);
 
 #endif

@@ -23,26 +23,18 @@ struct BoxCall {
     UINT style;
 };
 
-DWORD WINAPI ShowBox(void *param)
-{
-    const BoxCall *call = (const BoxCall *)param;
-    if (call->kind == 0)
-        ShowMessageById(NULL, call->title, call->messageId);
-    else
-        ShowResourceMessage(ShellInstance, NULL, call->messageId, call->titleId, call->style, 42, "text");
-    return 0;
-}
-
 RigMessageBox ShowAndRead(const BoxCall &call)
 {
     RigMessageBox box = {};
-    HANDLE thread = CreateThread(NULL, 0, ShowBox, (void *)&call, 0, NULL);
-    RigProcess self = {NULL, GetCurrentProcessId()};
-    EXPECT_TRUE(RigFindMessageBox(&self, 20000, &box));
-    if (box.window)
-        RigDismissMessageBox(&box);
-    EXPECT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
-    CloseHandle(thread);
+    EXPECT_TRUE(RigReadBoxOnWorker(
+        [&] {
+            if (call.kind == 0)
+                ShowMessageById(NULL, call.title, call.messageId);
+            else
+                ShowResourceMessage(ShellInstance, NULL, call.messageId, call.titleId, call.style, 42,
+                                    "text");
+        },
+        &box));
     return box;
 }
 
@@ -99,20 +91,9 @@ TEST_F(ShellMessages, Table)
 
 TEST(ShellFormattedMessage, FormatsArgumentsIntoText)
 {
-    struct Args {
-        static DWORD WINAPI Show(void *)
-        {
-            ShowFormattedMessage(NULL, "%s=%d", "Fmt", MB_OK, "n", 7);
-            return 0;
-        }
-    };
-    HANDLE thread = CreateThread(NULL, 0, Args::Show, NULL, 0, NULL);
-    RigProcess self = {NULL, GetCurrentProcessId()};
     RigMessageBox box = {};
-    ASSERT_TRUE(RigFindMessageBox(&self, 20000, &box));
-    RigDismissMessageBox(&box);
-    WaitForSingleObject(thread, 20000);
-    CloseHandle(thread);
+    ASSERT_TRUE(RigReadBoxOnWorker([] { ShowFormattedMessage(NULL, "%s=%d", "Fmt", MB_OK, "n", 7); },
+                                   &box));
     EXPECT_EQ(box.text, "n=7");
     EXPECT_EQ(box.title, "Fmt");
 }

@@ -85,9 +85,47 @@ TEST(LaunchProduct, RefusesRequestOfWrongSize)
     request.arguments = "";
     UINT before = SetErrorMode(0);
     EXPECT_EQ(LaunchProduct(&request, &outcome), LAUNCH_BAD_REQUEST);
-    EXPECT_EQ(outcome.processId, 0u);
     /* The error mode is restored on every return. */
     EXPECT_EQ(SetErrorMode(before), 0u);
+}
+
+/* ---- the wait ---------------------------------------------------------------- */
+
+struct WaitCall {
+    LaunchOutcome outcome;
+    BOOL waited;
+    DWORD exitCode;
+};
+
+DWORD WINAPI WaitThread(void *param)
+{
+    WaitCall *call = (WaitCall *)param;
+    call->waited = WaitForProduct(&call->outcome, "", &call->exitCode);
+    return 0;
+}
+
+/* A wait that fails (here: a handle without the right to wait on it) has
+ * not seen the product end. Its exit code would read STILL_ACTIVE (259), so
+ * the wait must not report one for the shell to pass on. */
+TEST(WaitForProduct, FailedWaitReportsNoExitCode)
+{
+    WaitCall call = {};
+    call.exitCode = 0xDEADBEEF;
+    call.outcome.started = TRUE;
+    call.outcome.process =
+        OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+    ASSERT_NE(call.outcome.process, nullptr) << GetLastError();
+    DWORD code = 0;
+    ASSERT_TRUE(GetExitCodeProcess(call.outcome.process, &code));
+    ASSERT_EQ(code, (DWORD)STILL_ACTIVE) << "the handle reads no exit code: the case tests nothing";
+    ASSERT_EQ(WaitForSingleObject(call.outcome.process, 0), WAIT_FAILED)
+        << "the handle can be waited on: the case tests nothing";
+
+    HANDLE thread = CreateThread(NULL, 0, WaitThread, &call, 0, NULL);
+    ASSERT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0) << "the wait did not end";
+    CloseHandle(thread);
+    EXPECT_FALSE(call.waited) << "exit code " << call.exitCode;
+    CloseHandle(call.outcome.process);
 }
 
 /* ---- the command tail ----------------------------------------------------- */
@@ -145,22 +183,6 @@ TEST(ShellSelf, NamesItsOwnFileInEitherCharacterSet)
     char name[MAX_PATH];
     DWORD length = GetModuleFileNameA(NULL, name, sizeof name);
     EXPECT_EQ(std::string(self.fileNameA), std::string(name, length));
-}
-
-TEST(ShellSelf, OpenableNameOfLongPaths)
-{
-    std::wstring shortName = L"C:\\app\\SHELL.EXE";
-    EXPECT_EQ(ShellOpenableNameW(shortName.c_str()), shortName.c_str()) << "short names stay as they are";
-    std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\SHELL.EXE";
-    wchar_t *name = ShellOpenableNameW(deep.c_str());
-    EXPECT_EQ(std::wstring(name), L"\\\\?\\" + deep);
-    HeapFree(GetProcessHeap(), 0, name);
-    std::wstring network = L"\\\\server\\share\\" + std::wstring(300, L'd') + L"\\SHELL.EXE";
-    name = ShellOpenableNameW(network.c_str());
-    EXPECT_EQ(std::wstring(name), L"\\\\?\\UNC" + network.substr(1));
-    HeapFree(GetProcessHeap(), 0, name);
-    std::wstring prefixed = L"\\\\?\\" + deep;
-    EXPECT_EQ(ShellOpenableNameW(prefixed.c_str()), prefixed.c_str());
 }
 
 TEST(ExpandPathMacrosW, Table)
@@ -267,27 +289,10 @@ protected:
 
     /* Runs the launcher on a worker thread, since a failed start shows a
      * box: the box is read back and dismissed from here. */
-    struct Call {
-        const LaunchRequest *request;
-        LaunchOutcome *outcome;
-    };
-    static DWORD WINAPI LaunchThread(void *param)
-    {
-        Call *call = (Call *)param;
-        LaunchProduct(call->request, call->outcome);
-        return 0;
-    }
     RigMessageBox LaunchExpectingBox(LaunchOutcome *outcome)
     {
-        Call call = {&request_, outcome};
-        HANDLE thread = CreateThread(NULL, 0, LaunchThread, &call, 0, NULL);
         RigMessageBox box = {};
-        RigProcess self = {NULL, GetCurrentProcessId()};
-        EXPECT_TRUE(RigFindMessageBox(&self, 20000, &box));
-        if (box.window)
-            RigDismissMessageBox(&box);
-        EXPECT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
-        CloseHandle(thread);
+        EXPECT_TRUE(RigReadBoxOnWorker([&] { LaunchProduct(&request_, outcome); }, &box));
         return box;
     }
 
@@ -316,6 +321,10 @@ TEST_F(Elevation, Error740StartsTheProductThroughRunas)
     EXPECT_EQ(fake.file, path_);
     EXPECT_EQ(fake.parameters, arguments_);
     EXPECT_TRUE(fake.mask & SEE_MASK_NOCLOSEPROCESS) << std::hex << fake.mask;
+    EXPECT_TRUE(fake.mask & SEE_MASK_NOASYNC) << std::hex << fake.mask;
+    /* A failure is reported by the shell's own box alone: the system shows
+     * none of its own before it. */
+    EXPECT_TRUE(fake.mask & SEE_MASK_FLAG_NO_UI) << std::hex << fake.mask;
     wchar_t directory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, directory);
     EXPECT_EQ(fake.directory, directory);

@@ -425,6 +425,15 @@ TEST_F(ShellWine, FailedStartIsReportedWithExitCode2)
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, ERROR_FILE_NOT_FOUND, 0,
                    notFound, sizeof notFound, NULL);
     ASSERT_NE(notFound[0], '\0');
+    /* Not a program: the system's text names the file as "%1", which the box
+     * must show with the path in its place. */
+    char badFormat[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, ERROR_BAD_EXE_FORMAT, 0,
+                   badFormat, sizeof badFormat, NULL);
+    std::string notAProgram = badFormat;
+    size_t insert = notAProgram.find("%1");
+    ASSERT_NE(insert, std::string::npos) << "the text of error 193 names no file: " << notAProgram;
+    notAProgram.replace(insert, 2, Work("NOTAPROG.EXE"));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         std::string shell = Work(c.name);
@@ -444,6 +453,9 @@ TEST_F(ShellWine, FailedStartIsReportedWithExitCode2)
         EXPECT_EQ(box.text.find("%1"), std::string::npos) << box.text;
         if (strcmp(c.program, "NOSUCH.EXE") == 0) {
             EXPECT_EQ(box.text.substr(intro.size()), notFound);
+        }
+        if (strcmp(c.program, "NOTAPROG.EXE") == 0) {
+            EXPECT_EQ(box.text.substr(intro.size()), notAProgram);
         }
         if (c.version)
             RigSetWindowsVersion(c.name, NULL);
@@ -814,9 +826,7 @@ TEST_F(ShellWine, ShellStepsBeyondPlainPathLength)
         GetShellSelf(module, TRUE, &self);
         ASSERT_NE(self.fileNameW, nullptr);
         EXPECT_EQ(RigUtf8(self.fileNameW), shell);
-        wchar_t *openable = ShellOpenableNameW(self.fileNameW);
-        ASSERT_NE(openable, nullptr);
-        IniFile *configuration = EmbedLoadIniW(openable);
+        IniFile *configuration = EmbedLoadIniW(self.fileNameW);
         EXPECT_NE(configuration, nullptr) << "the configuration appended to the shell";
         if (configuration)
             IniClose(configuration);
@@ -824,8 +834,6 @@ TEST_F(ShellWine, ShellStepsBeyondPlainPathLength)
         ASSERT_NE(product, nullptr);
         EXPECT_EQ(RigUtf8(product), folder + "\\PRODUCT.EXE");
         HeapFree(GetProcessHeap(), 0, product);
-        if (openable != self.fileNameW)
-            HeapFree(GetProcessHeap(), 0, openable);
         HeapFree(GetProcessHeap(), 0, (void *)self.fileNameW);
         FreeLibrary(module);
     }
