@@ -47,9 +47,6 @@ static int ParseKinds(const char *list, uint32_t *mask)
     }
 }
 
-#define MACRO_WINDIR    "$WINDIR\\"
-#define MACRO_SHELLDIR  "$SHELLDIR\\"
-
 /* Refuses a product path that the shell could not start as written.
  * Returns 1, or 0 after printing why. */
 static int CheckProgramPath(const char *path)
